@@ -1,0 +1,110 @@
+// The window-system core behind the Windows functions of win32.h, and the
+// pieces outside the Windows vocabulary that the edges, the media and the
+// tests need: the edge interface, video overlays and inspection.
+//
+// The core is deterministic: windows, one message queue, timers on the
+// deadlines of the installed clock, painting into per-window pixel surfaces.
+// An edge connects it to a real screen (SDL) or to a test (headless).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace tarn::ws {
+
+// A 32-bit pixel picture, 0x00RRGGBB per pixel, rows top to bottom.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> data;
+    uint32_t At(int x, int y) const { return data[static_cast<size_t>(y) * width + x]; }
+};
+
+// A decoded video picture the media put on screen. Immutable once shared.
+using VideoFrame = Pixels;
+
+// What an edge sees of a window when it presents it.
+struct WindowView {
+    HWND handle = nullptr;
+    RECT rect{};            // screen position and size
+    bool visible = false;
+    bool topmost = false;
+    HWND owner = nullptr;
+    bool isPopupBar = false;  // the owned floating bar (a window with an owner)
+};
+
+// The connection of the core to the outside world. All calls come on the UI
+// thread except Wake, which any thread may call.
+class Edge {
+public:
+    virtual ~Edge() = default;
+    // Screen size, used for SM_CXSCREEN / SM_CYSCREEN and the maximised size.
+    virtual int ScreenWidth() const = 0;
+    virtual int ScreenHeight() const = 0;
+    // Blocks until input arrives (translated into messages with
+    // PostInputMessage), Wake is called, or the clock reaches deadlineMicros
+    // (INT64_MAX: no deadline). May return early.
+    virtual void WaitForEvents(int64_t deadlineMicros) = 0;
+    virtual void Wake() = 0;
+    // A window was created, moved, resized, shown, hidden, raised or destroyed.
+    virtual void WindowChanged(HWND window) = 0;
+    virtual void WindowDestroyed(HWND window) = 0;
+    // The window's surface or its video overlay changed and should be shown.
+    virtual void Present(HWND window) = 0;
+    // The keyboard focus moved to `window` (nullptr: no window).
+    virtual void FocusChanged(HWND window) = 0;
+    // Pointer position in screen pixels; false when it cannot be read.
+    virtual bool CursorPos(POINT* point) = 0;
+};
+
+// Installs the edge (not owned). The core starts with a headless edge of
+// 1024 x 768 on the current clock when none is installed.
+void InstallEdge(Edge* edge);
+Edge& CurrentEdge();
+
+// Destroys every window, class, timer, queued message and GDI object, and
+// forgets the quit state. For tests that run several shows in one process.
+void ResetWindowSystem();
+
+// Queues an input message for `window` (from an edge, on the UI thread).
+// Keys are delivered to the focus window by the caller's choice of `window`.
+void PostInputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The clock time (microseconds) of the next due timer; INT64_MAX when none.
+int64_t NextTimerDeadline();
+
+// Handles every message that is queued or due by now without waiting;
+// returns false once the quit message has been taken.
+bool PumpPending();
+
+// Exit code of the quit message, once one has been posted.
+bool QuitPosted(int* exitCode);
+
+// ---- Video overlays: the picture of a slide inside its owner window --------
+// Each media graph owns at most one overlay, named by the graph's number.
+// The overlay is drawn above the owner's surface at `rect` (client
+// coordinates of the owner), the frame scaled to the rect if sizes differ.
+void SetVideoOverlay(HWND owner, uint64_t overlayId, const RECT& rect,
+                     std::shared_ptr<const VideoFrame> frame, bool visible);
+void RemoveVideoOverlay(uint64_t overlayId);
+
+// ---- Inspection (edges and tests) ------------------------------------------
+std::vector<WindowView> Windows();  // in stacking order, bottom first
+WindowView View(HWND window);
+// The window's own surface (what its WM_ERASEBKGND / WM_PAINT drew).
+const Pixels* Surface(HWND window);
+// The window as it would look on screen: surface with its visible overlays.
+Pixels Compose(HWND window);
+// Armed timers as (window, id, period ms) for tests.
+struct TimerView {
+    HWND window;
+    UINT_PTR id;
+    UINT periodMs;
+    int64_t deadlineMicros;
+};
+std::vector<TimerView> Timers();
+
+}  // namespace tarn::ws

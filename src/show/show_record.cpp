@@ -1,0 +1,103 @@
+#include "show/show_record.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/paths.h"
+
+ShowRecord g_Show;
+char ImageNameBuffer[SHOW_PATH_BYTES];
+char SoundNameBuffer[SHOW_PATH_BYTES];
+
+namespace {
+
+constexpr DWORD kNumberBufferBytes = 260;
+
+int32_t ReadNumber(const char* section, const char* key) {
+    char buffer[kNumberBufferBytes];
+    GetPrivateProfileStringA(section, key, "0", buffer, sizeof buffer, g_Show.ShowDescriptionPath);
+    return ParseShowNumber(buffer);
+}
+
+void ReadSlideKey(const char* format, int32_t index, char* buffer, DWORD size) {
+    char key[32];
+    // The key number wraps like the 32-bit arithmetic it stands for.
+    const int32_t number = static_cast<int32_t>(static_cast<uint32_t>(index) + SLIDE_KEY_BASE);
+    std::snprintf(key, sizeof key, format, static_cast<int>(number));
+    GetPrivateProfileStringA("SLIDES", key, "0", buffer, size, g_Show.ShowDescriptionPath);
+}
+
+// Copies `directory` followed by `name` into `out`, or leaves `out` empty
+// when the whole path does not fit.
+void JoinPath(char* out, size_t outSize, const char* directory, const char* name) {
+    int n = std::snprintf(out, outSize, "%s%s", directory, name);
+    if (n < 0 || static_cast<size_t>(n) >= outSize) out[0] = '\0';
+}
+
+}  // namespace
+
+int32_t ParseShowNumber(const char* text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+    uint32_t value = 0;  // unsigned arithmetic wraps to the low 32 bits
+    while (*p >= '0' && *p <= '9') {
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+        ++p;
+    }
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+void LoadDefaultPaths() {
+    std::memset(&g_Show, 0, sizeof g_Show);
+    g_Show.CurrentSlide = 0;
+    g_Show.Count = 0;
+    g_Show.DelayBetweenSlidesInMilliseconds = 0;
+    g_Show.FillColour = 0;
+
+    // The installed player's folder is the folder of this executable.
+    char directory[MAX_PATH] = {0};
+    tarn::InstalledPlayerDirectory(directory, sizeof directory);
+    JoinPath(g_Show.PlayerPath, sizeof g_Show.PlayerPath, directory, "/TarnPlayer.exe");
+    JoinPath(g_Show.ShowDescriptionPath, sizeof g_Show.ShowDescriptionPath, directory,
+             "/TarnPlayer.ini");
+    std::memset(g_Show.BackgroundSound, 0, sizeof g_Show.BackgroundSound);
+}
+
+int32_t ReadShowSettings() {
+    g_Show.AdvanceMethod = ReadNumber("OPTIONS", "AdvanceMethod");
+    g_Show.ViewOptions = ReadNumber("OPTIONS", "ViewOptions");
+    g_Show.SoundOptions = ReadNumber("OPTIONS", "SoundOptions");
+    g_Show.ShowSplash = ReadNumber("OPTIONS", "ShowSplash") != 0 ? 1 : 0;
+    g_Show.DelayBetweenSlidesInMilliseconds =
+        ReadNumber("OPTIONS", "DelayBetweenSlidesInMilliseconds");
+    g_Show.Count = ReadNumber("SLIDES", "Count");
+    GetPrivateProfileStringA("OPTIONS", "TempFileDecorator", "0", g_Show.TempFileDecorator, 260,
+                             g_Show.ShowDescriptionPath);
+    return 1;
+}
+
+const char* ReadBackgroundSound() {
+    GetPrivateProfileStringA("OPTIONS", "BackgroundSound", "", g_Show.BackgroundSound,
+                             sizeof g_Show.BackgroundSound, g_Show.ShowDescriptionPath);
+    return g_Show.BackgroundSound;
+}
+
+const char* ReadImageName() {
+    ReadSlideKey("Image%d", g_Show.CurrentSlide, ImageNameBuffer, sizeof ImageNameBuffer);
+    return ImageNameBuffer;
+}
+
+const char* ReadSoundName() {
+    ReadSlideKey("Sound%d", g_Show.CurrentSlide, SoundNameBuffer, sizeof SoundNameBuffer);
+    return SoundNameBuffer;
+}
+
+void ReadImageNameAt(int32_t index, char* buffer, DWORD size) {
+    ReadSlideKey("Image%d", index, buffer, size);
+}
