@@ -71,6 +71,8 @@ void ResetWindowSystem();
 
 // Queues an input message for `window` (from an edge, on the UI thread).
 // Keys are delivered to the focus window by the caller's choice of `window`.
+// A button-down message activates the window's top-level window at once
+// (it becomes the foreground window and takes the focus), as a click does.
 void PostInputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The clock time (microseconds) of the next due timer; INT64_MAX when none.
@@ -91,6 +93,16 @@ void SetVideoOverlay(HWND owner, uint64_t overlayId, const RECT& rect,
                      std::shared_ptr<const VideoFrame> frame, bool visible);
 void RemoveVideoOverlay(uint64_t overlayId);
 
+// The overlays of `owner` in drawing order (lowest id first), for edges that
+// draw the pictures themselves instead of calling Compose.
+struct OverlayView {
+    uint64_t id = 0;
+    RECT rect{};
+    std::shared_ptr<const VideoFrame> frame;
+    bool visible = false;
+};
+std::vector<OverlayView> VideoOverlays(HWND owner);
+
 // ---- Inspection (edges and tests) ------------------------------------------
 std::vector<WindowView> Windows();  // in stacking order, bottom first
 WindowView View(HWND window);
@@ -106,5 +118,19 @@ struct TimerView {
     int64_t deadlineMicros;
 };
 std::vector<TimerView> Timers();
+// True while the window has an update region (a paint is owed).
+bool PaintPending(HWND window);
+// The pixels of a bitmap (LoadBitmapA) or an icon (LoadIconA); nullptr for
+// anything else. Valid until the object is deleted or the system reset.
+const Pixels* BitmapPixels(HBITMAP bitmap);
+const Pixels* IconPixels(HICON icon);
+
+// Metrics of this window system. Windows have no frames: the client area is
+// the whole window, whatever the style. The border and dialog-frame widths
+// are the classic values, reported for code that sizes windows with them.
+constexpr int kBorderWidth = 1;        // SM_CXBORDER, SM_CYBORDER
+constexpr int kDialogFrameWidth = 3;   // SM_CXDLGFRAME, SM_CYDLGFRAME
+// SetTimer periods below this are raised to it, as on Windows.
+constexpr UINT kMinimumTimerPeriodMs = 10;
 
 }  // namespace tarn::ws
