@@ -1,0 +1,7 @@
+// The program's bitmaps and icon, compiled in from resources/.
+#pragma once
+
+// Hands the embedded bitmaps and the icon to the window system so that
+// LoadBitmapA and LoadIconA find them by id. Safe to call more than once.
+// Defined in the source that the build generates from resources/.
+void EnsureResourcesRegistered();
