@@ -1,0 +1,317 @@
+#include "platform/sdl/sdl_edge.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/sdl/input_map.h"
+#include "platform/sdl/surface_copy.h"
+
+namespace tarn::ws {
+
+namespace {
+
+// The longest single wait. Wake interrupts any wait; the cap only bounds how
+// long a lost wake-up could keep the UI thread asleep.
+constexpr int64_t kMaxWaitMicros = 500'000;
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+void ApplySdlWindowHints() {
+    // Motion after a click on the other window would otherwise be reported
+    // against the wrong window with wrong coordinates.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+    // A click right after a focus change would otherwise be dropped.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Window surfaces stay plain shared-memory images; otherwise SDL re-creates
+    // the X window on first use, which costs about 100 ms.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Closing the last window is the window procedures' business, not a quit.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // The player is a screen saver of sorts; the desktop's own must not blank it.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    // Showing a window must not grab the pointer or keyboard.
+    SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "0");
+}
+
+SdlEdge::SdlEdge() {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        screenWidth_ = mode.w;
+        screenHeight_ = mode.h;
+    }
+    wakeEventType_ = SDL_RegisterEvents(1);
+}
+
+SdlEdge::~SdlEdge() {
+    for (auto& [handle, native] : natives_) {
+        if (native.window != nullptr) SDL_DestroyWindow(native.window);
+    }
+}
+
+SdlEdge::Native& SdlEdge::Entry(HWND window) { return natives_[window]; }
+
+HWND SdlEdge::WindowOfSdlId(Uint32 id) const {
+    for (const auto& [handle, native] : natives_) {
+        if (native.window != nullptr && SDL_GetWindowID(native.window) == id) return handle;
+    }
+    return nullptr;
+}
+
+SDL_Window* SdlEdge::NativeWindow(HWND window) const {
+    auto found = natives_.find(window);
+    return found == natives_.end() ? nullptr : found->second.window;
+}
+
+int SdlEdge::PresentCount(HWND window) const {
+    auto found = natives_.find(window);
+    return found == natives_.end() ? 0 : found->second.presents;
+}
+
+// ---- Core notifications -----------------------------------------------------
+
+void SdlEdge::WindowChanged(HWND window) { Entry(window).changed = true; }
+
+void SdlEdge::WindowDestroyed(HWND window) {
+    auto found = natives_.find(window);
+    if (found == natives_.end()) return;
+    if (found->second.window != nullptr) SDL_DestroyWindow(found->second.window);
+    natives_.erase(found);
+}
+
+void SdlEdge::Present(HWND window) { Entry(window).dirty = true; }
+
+void SdlEdge::FocusChanged(HWND) { focusChanged_ = true; }
+
+bool SdlEdge::CursorPos(POINT* point) {
+    if (point == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    point->x = x;
+    point->y = y;
+    return true;
+}
+
+// ---- Bringing the screen in line with the core -------------------------------
+
+bool SdlEdge::Sync(HWND window, Native& native) {
+    native.changed = false;
+    const WindowView view = View(window);
+    const bool wantShown = view.visible && Width(view.rect) > 0 && Height(view.rect) > 0;
+
+    if (native.window == nullptr) {
+        if (!wantShown) return false;
+        // The owned bar is an override-redirect popup: a window manager keeps
+        // it above a screen-sized window, it takes no focus by itself and it
+        // has no taskbar entry. The show window is borderless and resizable
+        // (without RESIZABLE a resize would raise it above the bar).
+        const Uint32 kind = view.owner != nullptr
+                                ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
+                                : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
+        native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect),
+                                         Height(view.rect), kind | SDL_WINDOW_HIDDEN);
+        if (native.window == nullptr) return false;
+        native.applied = view.rect;
+        native.dirty = true;
+    } else if (!SameRect(native.applied, view.rect) && Width(view.rect) > 0 && Height(view.rect) > 0) {
+        // Size first, then position: this order works with and without a
+        // window manager when the show window shrinks to the splash.
+        if (Width(native.applied) != Width(view.rect) || Height(native.applied) != Height(view.rect)) {
+            SDL_SetWindowSize(native.window, Width(view.rect), Height(view.rect));
+        }
+        SDL_SetWindowPosition(native.window, view.rect.left, view.rect.top);
+        native.applied = view.rect;
+        native.dirty = true;
+    }
+
+    if (wantShown && !native.shown) {
+        // The picture goes into the surface before the window maps and is put
+        // on screen right after: the window never shows empty.
+        if (native.dirty) PresentNow(window, native);
+        SDL_ShowWindow(native.window);
+        native.shown = true;
+        if (!native.dirty) SDL_UpdateWindowSurface(native.window);
+        return true;
+    }
+    if (!wantShown && native.shown) {
+        SDL_HideWindow(native.window);
+        native.shown = false;
+        focusChanged_ = true;  // hiding a focused X window leaves the focus on nothing
+    }
+    return false;
+}
+
+void SdlEdge::PresentNow(HWND window, Native& native) {
+    SDL_Surface* surface = SDL_GetWindowSurface(native.window);
+    if (surface == nullptr) return;
+    const Pixels picture = Compose(window);
+    if (!CopyToSurface(picture, surface)) return;
+    if (native.shown) SDL_UpdateWindowSurface(native.window);
+    native.dirty = false;
+    ++native.presents;
+}
+
+void SdlEdge::RestackAbove(HWND shown) {
+    // Without a window manager stacking is the order of mapping and raising:
+    // whatever the core keeps above a window that was just mapped is raised
+    // again, bottom first.
+    bool above = false;
+    for (const WindowView& view : Windows()) {
+        if (view.handle == shown) {
+            above = true;
+            continue;
+        }
+        if (!above) continue;
+        auto found = natives_.find(view.handle);
+        if (found != natives_.end() && found->second.shown) SDL_RaiseWindow(found->second.window);
+    }
+}
+
+void SdlEdge::ApplyFocus() {
+    focusChanged_ = false;
+    auto found = natives_.find(GetFocus());
+    if (found == natives_.end() || !found->second.shown) return;
+    // Showing a window without a window manager forces the keyboard focus onto
+    // it; put it back where the core has it.
+    SDL_SetWindowInputFocus(found->second.window);
+}
+
+void SdlEdge::Flush() {
+    const std::vector<WindowView> views = Windows();
+    std::vector<HWND> mapped;
+    for (const WindowView& view : views) {
+        auto found = natives_.find(view.handle);
+        if (found == natives_.end()) {
+            if (!view.visible) continue;
+            found = natives_.emplace(view.handle, Native{}).first;
+        }
+        if (found->second.changed && Sync(view.handle, found->second)) mapped.push_back(view.handle);
+    }
+    for (HWND window : mapped) RestackAbove(window);
+    if (!mapped.empty()) focusChanged_ = true;
+
+    for (const WindowView& view : views) {
+        auto found = natives_.find(view.handle);
+        if (found != natives_.end() && found->second.shown && found->second.dirty) {
+            PresentNow(view.handle, found->second);
+        }
+    }
+    if (focusChanged_) ApplyFocus();
+}
+
+// ---- Waiting and input --------------------------------------------------------
+
+void SdlEdge::Wake() {
+    if (wakePending_.exchange(true)) return;  // one wake-up in the queue is enough
+    SDL_Event event;
+    SDL_zero(event);
+    event.type = wakeEventType_;
+    if (SDL_PushEvent(&event) != 1) wakePending_ = false;
+}
+
+void SdlEdge::WaitForEvents(int64_t deadlineMicros) {
+    Flush();
+    SDL_Event event;
+    const int64_t now = CurrentClock().NowMicros();
+    int got = 0;
+    if (deadlineMicros <= now) {
+        got = SDL_PollEvent(&event);
+    } else {
+        const int64_t remaining =
+            deadlineMicros == INT64_MAX ? kMaxWaitMicros : std::min(deadlineMicros - now, kMaxWaitMicros);
+        got = SDL_WaitEventTimeout(&event, static_cast<int>((remaining + 999) / 1000));
+    }
+    while (got == 1) {
+        HandleEvent(event);
+        got = SDL_PollEvent(&event);
+    }
+}
+
+HWND SdlEdge::TopLevelShowWindow() const {
+    const std::vector<WindowView> views = Windows();
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+        if (it->owner == nullptr && it->visible) return it->handle;
+    }
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+        if (it->owner == nullptr) return it->handle;
+    }
+    return nullptr;
+}
+
+void SdlEdge::HandleEvent(const SDL_Event& event) {
+    if (event.type == wakeEventType_) {
+        wakePending_ = false;
+        return;
+    }
+    switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            // Keys go to the window that has the keyboard focus in the core;
+            // with no focus window they are lost.
+            const UINT key = VirtualKeyFromSdl(event.key.keysym.sym);
+            HWND target = GetFocus();
+            if (key == 0 || target == nullptr) return;
+            if (event.type == SDL_KEYDOWN) {
+                PostInputMessage(target, WM_KEYDOWN, key,
+                                 KeyDownParam(event.key.keysym.scancode, event.key.repeat != 0));
+            } else {
+                const LPARAM up = KeyDownParam(event.key.keysym.scancode, true) |
+                                  static_cast<LPARAM>(static_cast<uint32_t>(1u) << 31);
+                PostInputMessage(target, WM_KEYUP, key, up);
+            }
+            return;
+        }
+        case SDL_MOUSEMOTION: {
+            HWND target = WindowOfSdlId(event.motion.windowID);
+            if (target == nullptr) return;
+            PostInputMessage(target, WM_MOUSEMOVE, MouseKeyState(event.motion.state),
+                             MousePointParam(event.motion.x, event.motion.y));
+            return;
+        }
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            HWND target = WindowOfSdlId(event.button.windowID);
+            const UINT message = MouseButtonMessage(event.button.button, event.type == SDL_MOUSEBUTTONDOWN);
+            if (target == nullptr || message == 0) return;
+            PostInputMessage(target, message, MouseKeyState(SDL_GetMouseState(nullptr, nullptr)),
+                             MousePointParam(event.button.x, event.button.y));
+            return;
+        }
+        case SDL_WINDOWEVENT: {
+            HWND target = WindowOfSdlId(event.window.windowID);
+            if (target == nullptr) return;
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_CLOSE:
+                    PostInputMessage(target, WM_CLOSE, 0, 0);
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    // X windows here have no background: redraw whatever was uncovered.
+                    Entry(target).dirty = true;
+                    break;
+                default:
+                    break;
+            }
+            return;
+        }
+        case SDL_QUIT: {
+            // A quit request from outside (an interrupt or termination signal):
+            // close the show the way the Escape key does.
+            HWND show = TopLevelShowWindow();
+            if (show != nullptr) PostInputMessage(show, WM_CLOSE, 0, 0);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+}  // namespace tarn::ws

@@ -1,0 +1,86 @@
+// The window system's edge to a real screen through SDL2.
+//
+// Each visible core window gets one SDL window, made the first time the core
+// window is shown: the owner-less show window a borderless window, the owned
+// bar an override-redirect popup without a taskbar entry. SDL's keys, mouse
+// buttons, motion and close requests become the core's input messages; the
+// core's windows are presented by copying Compose(window) into the SDL
+// window's surface.
+//
+// Presenting is deferred until the UI thread is about to wait: every change a
+// message handler makes (a slide's picture removed, the next one placed, the
+// bar repainted) reaches the screen together, so a slide change never shows
+// the bare background between two pictures.
+#pragma once
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+
+#include "platform/window_system.h"
+
+namespace tarn::ws {
+
+// Sets the SDL hints the edge relies on; call before SDL_Init.
+void ApplySdlWindowHints();
+
+class SdlEdge final : public Edge {
+public:
+    // SDL's video subsystem must be initialised.
+    SdlEdge();
+    ~SdlEdge() override;
+    SdlEdge(const SdlEdge&) = delete;
+    SdlEdge& operator=(const SdlEdge&) = delete;
+
+    int ScreenWidth() const override { return screenWidth_; }
+    int ScreenHeight() const override { return screenHeight_; }
+    void WaitForEvents(int64_t deadlineMicros) override;
+    void Wake() override;
+    void WindowChanged(HWND window) override;
+    void WindowDestroyed(HWND window) override;
+    void Present(HWND window) override;
+    void FocusChanged(HWND window) override;
+    bool CursorPos(POINT* point) override;
+
+    // Brings the SDL windows in line with the core (creation, geometry,
+    // visibility, stacking, focus) and presents every window that changed.
+    // WaitForEvents does this before it waits.
+    void Flush();
+    // Translates one SDL event into input messages of the core.
+    void HandleEvent(const SDL_Event& event);
+
+    // The SDL window that shows `window`, or nullptr (tests, screenshots).
+    SDL_Window* NativeWindow(HWND window) const;
+    // How many times the window's picture was copied to the screen.
+    int PresentCount(HWND window) const;
+
+private:
+    struct Native {
+        SDL_Window* window = nullptr;
+        RECT applied{};        // geometry last given to SDL
+        bool shown = false;    // mapped on screen
+        bool changed = true;   // geometry or visibility to bring in line
+        bool dirty = true;     // picture to present
+        int presents = 0;
+    };
+
+    Native& Entry(HWND window);
+    HWND WindowOfSdlId(Uint32 id) const;
+    // Returns true when the window was mapped by this call.
+    bool Sync(HWND window, Native& native);
+    void PresentNow(HWND window, Native& native);
+    void RestackAbove(HWND shown);
+    void ApplyFocus();
+    HWND TopLevelShowWindow() const;
+
+    int screenWidth_ = 1024;
+    int screenHeight_ = 768;
+    Uint32 wakeEventType_ = 0;
+    std::atomic<bool> wakePending_{false};
+    std::map<HWND, Native> natives_;
+    bool focusChanged_ = false;
+};
+
+}  // namespace tarn::ws

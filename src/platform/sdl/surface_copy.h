@@ -1,0 +1,15 @@
+// Copying a composed window picture into an SDL surface.
+#pragma once
+
+#include <SDL.h>
+
+#include "platform/window_system.h"
+
+namespace tarn::ws {
+
+// Copies `picture` (0x00RRGGBB) to the top left of `target`, converting to the
+// target's pixel format. Parts of the target the picture does not cover are
+// filled with black. Returns false when the target cannot be written.
+bool CopyToSurface(const Pixels& picture, SDL_Surface* target);
+
+}  // namespace tarn::ws
