@@ -1,0 +1,30 @@
+// Starting a program, waiting for it, and passing termination signals on to
+// it while the caller waits.
+#pragma once
+
+namespace tarn {
+
+// Catches SIGINT, SIGTERM and SIGHUP from now on, for the rest of the
+// process, instead of dying of them. A signal that was ignored when the
+// process started stays ignored. While RunProgram waits, a caught signal is
+// passed on to the program it started. Calling it again does nothing.
+void CatchTerminationSignals();
+
+// The first termination signal caught since CatchTerminationSignals, or 0.
+int TerminationSignalCaught();
+
+// How a started program ended.
+struct ProgramEnd {
+    bool started = false;  // false: the program could not be started at all
+    bool exited = false;   // true: it returned an exit code
+    int exitCode = 0;      // valid when `exited`
+    int signal = 0;        // the signal that ended it, when it did not exit
+};
+
+// Starts `program` (a path, not searched for) with `argument` as its only
+// argument, in the caller's environment and folder, and waits until it has
+// ended however it ends. Termination signals caught meanwhile, and one caught
+// before the start, are passed on to it.
+ProgramEnd RunProgram(const char* program, const char* argument);
+
+}  // namespace tarn

@@ -1,0 +1,139 @@
+#include "startup/launch.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/kernel/process.h"
+#include "show/show_record.h"
+#include "startup/package_directory.h"
+#include "startup/package_files.h"
+
+namespace {
+
+constexpr DWORD kValueBytes = 260;
+constexpr DWORD kNameBytes = 512;  // what the player's readers use
+// The package process looks this far into the slides for files to keep when
+// CLEAN is 0; a package holds at most 97 slide files.
+constexpr int32_t kKeepScanSlides = 4096;
+
+// Whether `value` names a file of the package: a bare entry name.
+bool IsEntryName(const char* value) {
+    char name[PACKAGE_NAME_BYTES] = {};
+    if (std::strlen(value) >= sizeof name) return false;
+    std::strcpy(name, value);
+    return CheckEntryName(name) == PackageFault::None;
+}
+
+// "%s.%s" from the decorator and `name` in `out`; false when it would not
+// fit (a cut path would name another file).
+bool Decorate(const char* name, char (&out)[kValueBytes]) {
+    const size_t decoratorLength = std::strlen(g_Show.TempFileDecorator);
+    const size_t nameLength = std::strlen(name);
+    if (decoratorLength + 1 + nameLength >= sizeof out) return false;
+    std::memcpy(out, g_Show.TempFileDecorator, decoratorLength);
+    out[decoratorLength] = '.';
+    std::memcpy(out + decoratorLength + 1, name, nameLength + 1);
+    return true;
+}
+
+// The extracted path of the entry named `value`; false when `value` is no
+// entry name.
+bool DecoratedName(const char* value, char (&out)[kValueBytes]) {
+    return IsEntryName(value) && Decorate(value, out);
+}
+
+// Rewrites a key that names a file when it is not empty.
+void RewriteOptionalName(const char* section, const char* key, const char* file) {
+    char value[kValueBytes];
+    GetPrivateProfileStringA(section, key, "", value, sizeof value, file);
+    if (value[0] == '\0') return;
+    char rewritten[kValueBytes];
+    // A name that is no entry of the package names no file: no sound.
+    if (!DecoratedName(value, rewritten)) rewritten[0] = '\0';
+    WritePrivateProfileStringA(section, key, rewritten, file);
+}
+
+void SlideKey(char (&key)[32], const char* format, int32_t number) {
+    std::snprintf(key, sizeof key, format, static_cast<int>(number));
+}
+
+// Marks in `keep` the extracted entries that slide keys name, when the show
+// description asks (CLEAN 0) for the slides' files to stay.
+void MarkSlideFilesToKeep(bool (&keep)[PACKAGE_MAX_ENTRIES]) {
+    const char* file = g_Show.ShowDescriptionPath;
+    if (GetPrivateProfileIntA("OPTIONS", "CLEAN", 1, file) != 0) return;
+    char text[kValueBytes];
+    GetPrivateProfileStringA("SLIDES", "Count", "0", text, sizeof text, file);
+    const int32_t count = ParseShowNumber(text);
+    const int32_t last = g_PackageFiles.count < PACKAGE_MAX_ENTRIES ? g_PackageFiles.count
+                                                                   : PACKAGE_MAX_ENTRIES;
+    int32_t unmarked = last > 2 ? last - 2 : 0;
+    for (int32_t slide = 0; slide < count && slide < kKeepScanSlides && unmarked > 0; ++slide) {
+        for (const char* format : {"Image%d", "Sound%d"}) {
+            char key[32];
+            SlideKey(key, format, slide + SLIDE_KEY_BASE);
+            char name[kNameBytes];
+            GetPrivateProfileStringA("SLIDES", key, "0", name, sizeof name, file);
+            // The player and its show description always go.
+            for (int32_t entry = 2; entry < last; ++entry) {
+                if (!keep[entry] && std::strcmp(name, g_PackageFiles.entries[entry].path) == 0) {
+                    keep[entry] = true;
+                    --unmarked;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int RewriteShowDescription() {
+    const char* file = g_Show.ShowDescriptionPath;
+    WritePrivateProfileStringA("OPTIONS", "TempFileDecorator", g_Show.TempFileDecorator, file);
+
+    RewriteOptionalName("OPTIONS", "BackgroundSound", file);
+
+    char countText[kValueBytes];
+    GetPrivateProfileStringA("SLIDES", "Count", "0", countText, sizeof countText, file);
+    const int32_t count = ParseShowNumber(countText);
+    if (count < 1) return 0;
+
+    for (int32_t number = SLIDE_KEY_BASE; number - SLIDE_KEY_BASE < count; ++number) {
+        if (tarn::TerminationSignalCaught() != 0) break;  // the show will not start
+        char key[32];
+        SlideKey(key, "Image%d", number);
+        char value[kValueBytes];
+        GetPrivateProfileStringA("SLIDES", key, "", value, sizeof value, file);
+        char rewritten[kValueBytes];
+        // An empty or foreign name becomes the decorator and "." alone,
+        // which names no file.
+        if (!DecoratedName(value, rewritten) && !Decorate("", rewritten)) rewritten[0] = '\0';
+        WritePrivateProfileStringA("SLIDES", key, rewritten, file);
+
+        SlideKey(key, "Sound%d", number);
+        RewriteOptionalName("SLIDES", key, file);
+        if (number == INT32_MAX) break;
+    }
+    return 1;
+}
+
+int LaunchPlayer() {
+    // Everything the clean-up afterwards needs is read now: the player
+    // deletes the show description when it closes.
+    bool keep[PACKAGE_MAX_ENTRIES] = {};
+    MarkSlideFilesToKeep(keep);
+
+    tarn::CatchTerminationSignals();
+    // A show interrupted before it began is not started at all.
+    if (tarn::TerminationSignalCaught() == 0) {
+        tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath);
+    }
+
+    // However the player ended, nothing of the show stays behind but the
+    // slides' files that CLEAN 0 keeps; only the files this process created
+    // are deleted.
+    DeletePackageFile(g_PackageFiles.entries[0]);
+    DeletePackageFiles(keep);
+    return 1;
+}
