@@ -1,14 +1,19 @@
 // The one media object of the player: the slide display (a new graph per
-// slide, its picture placed in the show window) and the two sound channels.
+// slide, its picture placed in the show window, plus the audio keep-alive)
+// and the two sound channels with their flags.
 #pragma once
 
 #include <cstdint>
 
+#include "media/graph.h"
+#include "media/sound_channel.h"
 #include "platform/win32.h"
 
 class MediaPlayer {
 public:
     MediaPlayer();
+    // Teardown, then the slide channel and the background channel are
+    // destroyed (each stops and releases the graph it holds).
     ~MediaPlayer();
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
@@ -32,8 +37,35 @@ public:
     void OnSlideSoundEvent(UINT message, WPARAM wParam, LPARAM lParam);
     bool MayAdvance() const;
 
+    // Stops and releases everything and returns to the state of
+    // construction (tests that run several shows in one process).
+    void Reset();
+
+    // Read-only views for tests.
+    bool BackgroundPending() const { return backgroundPending; }
+    bool SlideSoundFinished() const { return slideSoundFinished; }
+    bool BackgroundSoundFinished() const { return backgroundFinished; }
+    bool HoldsDisplayGraph() const { return static_cast<bool>(graphBuilder); }
+    bool HoldsKeepAlive() const { return static_cast<bool>(directSound); }
+    // Number of the display graph, 0 when none.
+    uint64_t DisplayGraphNumber() const;
+    const SoundChannel& BackgroundChannel() const { return backgroundChannel; }
+    const SoundChannel& SlideChannel() const { return slideChannel; }
+
 private:
-    // Filled in by the media implementation.
+    tarn::media::ComPtr<tarn::media::IVideoWindow> videoWindow;
+    tarn::media::ComPtr<tarn::media::IGraphBuilder> graphBuilder;
+    tarn::media::ComPtr<tarn::media::IUnknown> spareInterface;
+    tarn::media::ComPtr<tarn::media::IMediaControl> mediaControl;
+    tarn::media::ComPtr<tarn::media::IMediaEventEx> displayEvents;
+    tarn::media::ComPtr<tarn::media::IBasicVideo> basicVideo;
+    tarn::media::ComPtr<tarn::media::IDirectSound> directSound;
+    bool backgroundPending = true;
+    bool slideSoundFinished = false;
+    SoundChannel backgroundChannel;
+    SoundChannel slideChannel;
+    // The background channel's finished flag; nothing reads it.
+    bool backgroundFinished = false;
 };
 
 // The process's one MediaPlayer.

@@ -1,0 +1,16 @@
+// The platform's own media objects behind the graph interface of
+// media/graph.h: the FFmpeg graph and the sound device of the current audio
+// output. No FFmpeg or SDL types appear here.
+#pragma once
+
+#include "media/graph.h"
+
+namespace tarn::media {
+
+// A new, empty FFmpeg graph; its IUnknown (one reference) in *graph.
+HRESULT CreatePlatformGraph(IUnknown** graph);
+// The current audio output as a sound device object; DSERR_NODRIVER when
+// there is no device to play on.
+HRESULT OpenPlatformSoundDevice(IDirectSound** sound);
+
+}  // namespace tarn::media
