@@ -1,0 +1,312 @@
+// A packaged show played for real: tarnpack builds a package from generated
+// slides, the package runs as an executable on a private X server, and the
+// screen, the keyboard, the mouse and the temporary folder are checked the
+// way a person would see them.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "screen_checks.h"
+#include "virtual_screen.h"
+
+namespace tarn::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr int kDelayMs = 4000;
+
+// The slides: one larger than the screen in both directions (so both steps of
+// the fit apply, with truncation), one smaller, one clip.
+constexpr int kLargeWidth = 2000, kLargeHeight = 1800;
+constexpr uint32_t kLargeColour = 0x28A0DC;  // JPEG: compared with a tolerance
+constexpr int kSmallWidth = 300, kSmallHeight = 200;
+constexpr uint32_t kSmallColour = 0xE6781E;  // PNG: exact, but scaled copies may round
+constexpr int kClipWidth = 320, kClipHeight = 240;
+constexpr uint32_t kClipColour = 0x3CC85A;  // H.264 in 4:2:0: a wider tolerance
+
+// The control bar: 128 x 32 at 20 pixels from the top right corner.
+constexpr Box kBar{kScreenWidth - 128 - 20, 20, 128, 32};
+constexpr Box kCloseButton{kBar.left + 96, kBar.top, 32, 32};
+constexpr Box kNowhere{-1, -1, 0, 0};
+
+std::string Hex(uint32_t colour) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X", colour);
+    return text;
+}
+
+// The generated show and its package, made once for all tests.
+class ShowFiles {
+public:
+    static ShowFiles& Get() {
+        static ShowFiles files;
+        return files;
+    }
+    bool ok = false;
+    std::string folder;
+    std::string package;
+    std::string failure;
+
+private:
+    ShowFiles() {
+        folder = std::string(TARN_BINARY_DIR) + "/tests/e2e/show";
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        const std::string log = folder + "/make.log";
+        auto ff = [&](std::vector<std::string> args) {
+            std::vector<std::string> argv{"ffmpeg", "-hide_banner", "-loglevel", "error", "-y"};
+            argv.insert(argv.end(), args.begin(), args.end());
+            return RunToEnd(argv, 60000, {}, log) == 0;
+        };
+        auto colour = [](uint32_t c, int w, int h) {
+            return "color=c=0x" + Hex(c) + ":s=" + std::to_string(w) + "x" + std::to_string(h);
+        };
+        if (!ff({"-f", "lavfi", "-i", colour(kLargeColour, kLargeWidth, kLargeHeight), "-frames:v", "1",
+                 "-q:v", "2", folder + "/large.jpg"}) ||
+            !ff({"-f", "lavfi", "-i", colour(kSmallColour, kSmallWidth, kSmallHeight), "-frames:v", "1",
+                 folder + "/small.png"}) ||
+            !ff({"-f", "lavfi", "-i", colour(kClipColour, kClipWidth, kClipHeight) + ":r=25:d=3", "-f", "lavfi",
+                 "-i", "sine=frequency=440:d=3", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset",
+                 "veryfast", "-c:a", "aac", "-shortest", folder + "/clip.mp4"})) {
+            failure = "ffmpeg could not make the slides; see " + log;
+            return;
+        }
+        {
+            std::ofstream ini(folder + "/show.ini", std::ios::binary);
+            ini << "[OPTIONS]\r\nAdvanceMethod=2\r\nViewOptions=0\r\nSoundOptions=0\r\n"
+                << "BackgroundSound=\r\nDelayBetweenSlidesInMilliseconds=" << kDelayMs << "\r\n"
+                << "ShowSplash=1\r\n\r\n[SLIDES]\r\nCount=3\r\n"
+                << "Image1000=large.jpg\r\nSound1000=\r\n"
+                << "Image1001=small.png\r\nSound1001=\r\n"
+                << "Image1002=clip.mp4\r\nSound1002=\r\n";
+        }
+        package = folder + "/show-package";
+        if (RunToEnd({TARN_TARNPACK, "create", folder + "/show.ini", "-o", package, "--player", TARN_PLAYER},
+                     60000, {}, log) != 0) {
+            failure = "tarnpack could not build the package; see " + log;
+            return;
+        }
+        ok = true;
+    }
+};
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename());
+    return names;
+}
+
+class PackagedShow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ShowFiles& files = ShowFiles::Get();
+        ASSERT_TRUE(files.ok) << files.failure;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        work_ = std::string(TARN_BINARY_DIR) + "/tests/e2e/run-" + info->name();
+        fs::remove_all(work_);
+        fs::create_directories(work_ + "/tmp");
+        temp_ = work_ + "/tmp";
+        ASSERT_TRUE(screen_.Start(kScreenWidth, kScreenHeight, work_ + "/xvfb.log"))
+            << "Xvfb did not start; see " << work_ << "/xvfb.log";
+    }
+
+    void TearDown() override { package_.Kill(SIGKILL); }
+
+    void StartPackage() {
+        package_ = ChildProcess::Spawn({ShowFiles::Get().package},
+                                       {{"DISPLAY", screen_.Name()}, {"TMPDIR", temp_}}, work_ + "/player.log");
+        ASSERT_TRUE(package_.Started());
+    }
+
+    // Takes screenshots until `condition` holds for one, at most `timeoutMs`.
+    bool WaitForScreen(const std::function<bool(const ws::Pixels&)>& condition, int timeoutMs) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            last_ = screen_.Capture();
+            if (condition(last_)) return true;
+            if (std::chrono::steady_clock::now() >= until || !package_.Running()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+    }
+
+    // Keeps the last screenshot for a person to look at.
+    void Save(const std::string& name) { SavePng(last_, work_ + "/" + name + ".png"); }
+
+    bool BarShows(const ws::Pixels& screen, const char* previous, const char* next, const char* pause) {
+        const char* files[4] = {previous, next, pause, "button_107.bmp"};
+        for (int k = 0; k < 4; ++k) {
+            const ws::Pixels& picture = Picture(files[k]);
+            if (!ShowsPicture(screen, kBar.left + 32 * k, kBar.top, picture)) return false;
+        }
+        return true;
+    }
+    bool BarHidden(const ws::Pixels& screen) { return AllBlack(screen, kCloseButton); }
+
+    const ws::Pixels& Picture(const std::string& file) {
+        auto found = pictures_.find(file);
+        if (found == pictures_.end()) found = pictures_.emplace(file, LoadResourcePicture(file)).first;
+        return found->second;
+    }
+
+    // Ends the test's run: the package process exits and leaves nothing.
+    void ExpectEndedCleanly(int timeoutMs) {
+        int code = -1;
+        ASSERT_TRUE(package_.WaitFor(timeoutMs, &code)) << "the package process did not end";
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(FolderEntries(temp_).empty())
+            << "left in the temporary folder: " << ::testing::PrintToString(FolderEntries(temp_));
+    }
+
+    const Box large_ = FitRectangle(kLargeWidth, kLargeHeight, kScreenWidth, kScreenHeight);
+    const Box small_ = FitRectangle(kSmallWidth, kSmallHeight, kScreenWidth, kScreenHeight);
+    const Box clip_ = FitRectangle(kClipWidth, kClipHeight, kScreenWidth, kScreenHeight);
+
+    VirtualScreen screen_;
+    ChildProcess package_;
+    ws::Pixels last_;
+    std::string work_;
+    std::string temp_;
+    std::map<std::string, ws::Pixels> pictures_;
+};
+
+TEST_F(PackagedShow, SlidesAreFittedAndCentredAKeyAdvancesAndTheSplashEndsTheShow) {
+    // The fit of 2000 x 1800 on 1024 x 768: 1024 x 921 by width, then 853 x 768.
+    ASSERT_EQ(large_.left, 85);
+    ASSERT_EQ(large_.width, 853);
+    ASSERT_EQ(large_.height, 768);
+    StartPackage();
+
+    // First slide with the bar: greyed previous, next, pause, close.
+    std::string why;
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            why = CheckSlide(s, large_, kLargeColour, 12, kBar);
+            return why.empty() && BarShows(s, "button_118.bmp", "button_104.bmp", "button_105.bmp");
+        },
+        20000))
+        << "first slide with the bar never shown: " << why;
+    Save("1-first-slide");
+
+    // The bar hides by itself once its check finds the pointer elsewhere; the
+    // first slide is still there, whole, and keys reach the show window again.
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return BarHidden(s); }, 5000)) << "bar stays";
+    ASSERT_EQ(CheckSlide(last_, large_, kLargeColour, 12, kNowhere), "") << "first slide gone before the key";
+    Save("2-bar-hidden");
+
+    ASSERT_TRUE(screen_.Key("Right"));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            why = CheckSlide(s, small_, kSmallColour, 3, kNowhere);
+            return why.empty();
+        },
+        3000))
+        << "the key did not bring the second slide: " << why;
+    // Nothing of the first slide remains around the smaller one.
+    EXPECT_TRUE(AllBlack(last_, Box{large_.left, 0, small_.left - large_.left, kScreenHeight}));
+    Save("3-after-key");
+
+    // The timer brings the clip.
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            why = CheckSlide(s, clip_, kClipColour, 24, kNowhere);
+            return why.empty();
+        },
+        kDelayMs + 4000))
+        << "the clip never showed: " << why;
+    Save("4-clip");
+
+    // Then the closing splash, 420 x 154 at the centre of the screen.
+    const ws::Pixels& splash = Picture("splash_110.bmp");
+    ASSERT_EQ(splash.width, 420);
+    ASSERT_EQ(splash.height, 154);
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            return ShowsPicture(s, (kScreenWidth - 420) / 2, (kScreenHeight - 154) / 2, splash);
+        },
+        kDelayMs + 4000))
+        << "no splash";
+    Save("5-splash");
+
+    // Five seconds later the show is over and nothing of it is left.
+    ExpectEndedCleanly(9000);
+}
+
+TEST_F(PackagedShow, TheMouseBringsTheBarBackAndItsButtonsWork) {
+    StartPackage();
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return CheckSlide(s, large_, kLargeColour, 12, kBar).empty(); },
+                              20000));
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return BarHidden(s); }, 5000));
+
+    // A movement that changes both coordinates opens the bar again.
+    ASSERT_TRUE(screen_.MoveMouse(300, 300));
+    ASSERT_TRUE(screen_.MoveMouse(310, 320));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) { return BarShows(s, "button_118.bmp", "button_104.bmp", "button_105.bmp"); },
+        3000))
+        << "the mouse did not bring the bar back";
+
+    // Next: the second slide, and the bar shows the new position.
+    ASSERT_TRUE(screen_.MoveMouse(kBar.left + 48, kBar.top + 16));
+    ASSERT_TRUE(screen_.Click(1));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            return CheckSlide(s, small_, kSmallColour, 3, kNowhere).empty() &&
+                   BarShows(s, "button_103.bmp", "button_104.bmp", "button_105.bmp");
+        },
+        3000))
+        << "the next button did not work";
+    Save("1-after-next-button");
+
+    // Pause: the button turns into resume.
+    ASSERT_TRUE(screen_.MoveMouse(kBar.left + 80, kBar.top + 16));
+    ASSERT_TRUE(screen_.Click(1));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) { return BarShows(s, "button_103.bmp", "button_104.bmp", "button_106.bmp"); },
+        3000))
+        << "the pause button did not turn into resume";
+    Save("2-paused");
+
+    // Close ends the show at once.
+    ASSERT_TRUE(screen_.MoveMouse(kBar.left + 112, kBar.top + 16));
+    ASSERT_TRUE(screen_.Click(1));
+    ExpectEndedCleanly(5000);
+}
+
+TEST_F(PackagedShow, EscapeEndsTheShowAndNothingIsLeft) {
+    StartPackage();
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return CheckSlide(s, large_, kLargeColour, 12, kBar).empty(); },
+                              20000));
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return BarHidden(s); }, 5000));
+    ASSERT_TRUE(screen_.Key("Escape"));
+    ExpectEndedCleanly(3000);
+}
+
+TEST_F(PackagedShow, ClosingTheBarAloneLeavesNothingBehind) {
+    StartPackage();
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) { return BarShows(s, "button_118.bmp", "button_104.bmp", "button_105.bmp"); },
+        20000));
+    // The desktop's close command on the bar: the player's loop ends without
+    // the show window's own clean-up; the package process removes the rest.
+    ASSERT_TRUE(screen_.RequestClose(kBar.left, kBar.top, kBar.width, kBar.height));
+    ExpectEndedCleanly(5000);
+}
+
+}  // namespace
+}  // namespace tarn::e2e
