@@ -51,7 +51,7 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv,
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const char* equals = std::strchr(*entry, '=');
-        if (equals != nullptr) merged[std::string(*entry, equals)] = equals + 1;
+        if (equals != nullptr) merged[std::string(*entry, static_cast<size_t>(equals - *entry))] = equals + 1;
     }
     for (const auto& [name, value] : env) {
         if (value.empty()) {
