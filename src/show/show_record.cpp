@@ -77,8 +77,14 @@ int32_t ReadShowSettings() {
     g_Show.DelayBetweenSlidesInMilliseconds =
         ReadNumber("OPTIONS", "DelayBetweenSlidesInMilliseconds");
     g_Show.Count = ReadNumber("SLIDES", "Count");
-    GetPrivateProfileStringA("OPTIONS", "TempFileDecorator", "0", g_Show.TempFileDecorator, 260,
-                             g_Show.ShowDescriptionPath);
+    // The decorator is a path of at most MAX_PATH - 1 characters. A longer
+    // value is refused rather than cut: a cut path would name another file,
+    // and clean-up deletes the file it names.
+    char decorator[SHOW_PATH_BYTES] = {};
+    const DWORD length = GetPrivateProfileStringA("OPTIONS", "TempFileDecorator", "0", decorator,
+                                                  sizeof decorator, g_Show.ShowDescriptionPath);
+    if (length > MAX_PATH - 1) decorator[0] = '\0';
+    std::memcpy(g_Show.TempFileDecorator, decorator, sizeof decorator);
     return 1;
 }
 
