@@ -64,6 +64,8 @@ public:
 // 1024 x 768 on the current clock when none is installed.
 void InstallEdge(Edge* edge);
 Edge& CurrentEdge();
+// The installed edge, nullptr while the core uses its fallback.
+Edge* InstalledEdge();
 
 // Destroys every window, class, timer, queued message and GDI object, and
 // forgets the quit state. For tests that run several shows in one process.

@@ -62,7 +62,7 @@ public:
 
     // ---- Clock ---------------------------------------------------------------
     // The virtual clock in use (nullptr when running on a real clock).
-    VirtualClock* Clock() const;
+    VirtualClock* VirtualTime() const;
     int64_t NowMillis() const;
 
     // ---- Screen and pointer --------------------------------------------------
@@ -120,14 +120,15 @@ public:
     void ClearRecord();
 
 private:
-    void Install(VirtualClock* clockToInstall);
+    void Install();
     HWND PostMouse(UINT message, WPARAM keys, int x, int y);
     bool TakeWake();
 
     std::unique_ptr<VirtualClock> ownedClock_;
     VirtualClock* clock_ = nullptr;  // nullptr: use the current clock
     bool installed_ = false;
-    bool installedClock_ = false;
+    Edge* previousEdge_ = nullptr;
+    Clock* previousClock_ = nullptr;
 
     int screenWidth_;
     int screenHeight_;
