@@ -1,0 +1,394 @@
+// The SDL edge on SDL's in-memory video driver: core windows become SDL
+// windows of the right kind and geometry, their composed pictures reach the
+// window surfaces, and SDL's input becomes the core's messages.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/sdl/sdl_edge.h"
+#include "platform/window_system.h"
+
+namespace tarn::ws {
+namespace {
+
+struct Received {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Received> g_received;
+
+// Each window paints itself in the colour stored under its handle.
+std::map<HWND, COLORREF> g_colours;
+
+bool IsInput(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CLOSE ||
+           (message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP);
+}
+
+LRESULT TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsInput(message)) {
+        g_received.push_back({window, message, wParam, lParam});
+        if (message == WM_CLOSE) return 0;  // recorded, not acted on
+    }
+    if (message == WM_ERASEBKGND) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        LOGBRUSH description{BS_SOLID, g_colours[window], 0};
+        HBRUSH brush = CreateBrushIndirect(&description);
+        HGDIOBJ previous = SelectObject(dc, brush);
+        RECT clip{};
+        GetClipBox(dc, &clip);
+        PatBlt(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, PATCOPY);
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// 0x00RRGGBB of a COLORREF (0x00BBGGRR).
+uint32_t Rgb(COLORREF colour) {
+    return (static_cast<uint32_t>(GetRValue(colour)) << 16) | (static_cast<uint32_t>(GetGValue(colour)) << 8) |
+           GetBValue(colour);
+}
+
+uint32_t SurfacePixel(SDL_Window* window, int x, int y) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    Uint32 raw = 0;
+    const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+    std::memcpy(&raw, row + x * surface->format->BytesPerPixel, surface->format->BytesPerPixel);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(raw, surface->format, &r, &g, &b);
+    return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b;
+}
+
+class SdlEdgeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ApplySdlWindowHints();
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        edge_ = std::make_unique<SdlEdge>();
+        InstallEdge(edge_.get());
+        g_received.clear();
+        g_colours.clear();
+
+        WNDCLASSEXA windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = TestProc;
+        windowClass.lpszClassName = "SdlEdgeTest";
+        RegisterClassExA(&windowClass);
+
+        show_ = CreateWindowExA(0, "SdlEdgeTest", "", WS_POPUP, 0, 0, 1024, 768, nullptr, nullptr, nullptr,
+                                nullptr);
+        bar_ = CreateWindowExA(0, "SdlEdgeTest", "", WS_POPUP | WS_DLGFRAME, -100, -100, 0, 0, show_, nullptr,
+                               nullptr, nullptr);
+        ASSERT_NE(show_, nullptr);
+        ASSERT_NE(bar_, nullptr);
+        g_colours[show_] = RGB(0, 0, 0);
+        g_colours[bar_] = RGB(255, 255, 255);
+    }
+
+    void TearDown() override {
+        ResetWindowSystem();
+        InstallEdge(nullptr);
+        edge_.reset();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    // Shows the show window full screen and the bar at the top right.
+    void ShowBoth() {
+        SetWindowPos(show_, HWND_TOPMOST, 0, 0, 1024, 768, SWP_SHOWWINDOW);
+        ShowWindow(bar_, SW_SHOWNORMAL);
+        MoveWindow(bar_, 876, 20, 128, 32, TRUE);
+        PumpPending();  // the paints the changes asked for, as the message loop runs them
+        edge_->Flush();
+    }
+
+    void Deliver(SDL_Event event) {
+        edge_->HandleEvent(event);
+        PumpPending();
+    }
+
+    Uint32 SdlId(HWND window) { return SDL_GetWindowID(edge_->NativeWindow(window)); }
+
+    std::vector<Received> Got(UINT message) {
+        std::vector<Received> found;
+        for (const auto& r : g_received) {
+            if (r.message == message) found.push_back(r);
+        }
+        return found;
+    }
+
+    std::unique_ptr<SdlEdge> edge_;
+    HWND show_ = nullptr;
+    HWND bar_ = nullptr;
+};
+
+TEST_F(SdlEdgeTest, ScreenSizeIsTheDesktopMode) {
+    SDL_DisplayMode mode;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
+    EXPECT_EQ(edge_->ScreenWidth(), mode.w);
+    EXPECT_EQ(edge_->ScreenHeight(), mode.h);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), mode.w);
+}
+
+TEST_F(SdlEdgeTest, WindowsAppearOnlyOnceShownWithTheirKindAndGeometry) {
+    edge_->Flush();
+    EXPECT_EQ(edge_->NativeWindow(show_), nullptr) << "a hidden window needs no SDL window";
+    EXPECT_EQ(edge_->NativeWindow(bar_), nullptr);
+
+    ShowBoth();
+    SDL_Window* show = edge_->NativeWindow(show_);
+    SDL_Window* bar = edge_->NativeWindow(bar_);
+    ASSERT_NE(show, nullptr);
+    ASSERT_NE(bar, nullptr);
+
+    const Uint32 showFlags = SDL_GetWindowFlags(show);
+    EXPECT_TRUE(showFlags & SDL_WINDOW_BORDERLESS);
+    EXPECT_TRUE(showFlags & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(showFlags & SDL_WINDOW_SHOWN);
+    EXPECT_FALSE(showFlags & SDL_WINDOW_POPUP_MENU);
+    const Uint32 barFlags = SDL_GetWindowFlags(bar);
+    EXPECT_TRUE(barFlags & SDL_WINDOW_POPUP_MENU);
+    EXPECT_TRUE(barFlags & SDL_WINDOW_SKIP_TASKBAR);
+    EXPECT_TRUE(barFlags & SDL_WINDOW_SHOWN);
+
+    int x = -1, y = -1, w = -1, h = -1;
+    SDL_GetWindowPosition(bar, &x, &y);
+    SDL_GetWindowSize(bar, &w, &h);
+    EXPECT_EQ(x, 876);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 32);
+    SDL_GetWindowSize(show, &w, &h);
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(h, 768);
+}
+
+TEST_F(SdlEdgeTest, MovingHidingAndDestroyingFollowTheCore) {
+    ShowBoth();
+    // The show window shrinks to the splash at the centre.
+    g_colours[show_] = RGB(10, 20, 30);
+    MoveWindow(show_, 302, 307, 420, 154, TRUE);
+    ShowWindow(bar_, SW_HIDE);
+    PumpPending();
+    edge_->Flush();
+    SDL_Window* show = edge_->NativeWindow(show_);
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(show, &x, &y);
+    SDL_GetWindowSize(show, &w, &h);
+    EXPECT_EQ(x, 302);
+    EXPECT_EQ(y, 307);
+    EXPECT_EQ(w, 420);
+    EXPECT_EQ(h, 154);
+    EXPECT_EQ(SDL_GetWindowSurface(show)->w, 420);
+    EXPECT_EQ(SurfacePixel(show, 419, 153), 0x0A141Eu);
+    EXPECT_TRUE(SDL_GetWindowFlags(edge_->NativeWindow(bar_)) & SDL_WINDOW_HIDDEN);
+
+    ShowWindow(bar_, SW_SHOWNORMAL);
+    edge_->Flush();
+    EXPECT_TRUE(SDL_GetWindowFlags(edge_->NativeWindow(bar_)) & SDL_WINDOW_SHOWN);
+
+    DestroyWindow(show_);  // takes the owned bar with it
+    edge_->Flush();
+    EXPECT_EQ(edge_->NativeWindow(show_), nullptr);
+    EXPECT_EQ(edge_->NativeWindow(bar_), nullptr);
+}
+
+TEST_F(SdlEdgeTest, TheSurfaceShowsTheComposedWindowWithItsOverlay) {
+    g_colours[show_] = RGB(0, 0, 0);
+    ShowBoth();
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = 300;
+    frame->height = 200;
+    frame->data.assign(300 * 200, 0xE6781Eu);
+    SetVideoOverlay(show_, 7, RECT{362, 284, 662, 484}, frame, true);
+    edge_->Flush();
+
+    SDL_Window* show = edge_->NativeWindow(show_);
+    const Pixels composed = Compose(show_);
+    for (int y = 0; y < composed.height; y += 3) {
+        for (int x = 0; x < composed.width; x += 3) {
+            ASSERT_EQ(SurfacePixel(show, x, y), composed.At(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(SurfacePixel(show, 362, 284), 0xE6781Eu);
+    EXPECT_EQ(SurfacePixel(show, 661, 483), 0xE6781Eu);
+    EXPECT_EQ(SurfacePixel(show, 361, 284), 0u);
+    EXPECT_EQ(SurfacePixel(show, 662, 483), 0u);
+    EXPECT_EQ(SurfacePixel(edge_->NativeWindow(bar_), 5, 5), Rgb(RGB(255, 255, 255)));
+}
+
+TEST_F(SdlEdgeTest, ASlideChangeReachesTheScreenInOnePresentWithoutBlackBetween) {
+    ShowBoth();
+    auto first = std::make_shared<VideoFrame>();
+    first->width = first->height = 100;
+    first->data.assign(100 * 100, 0x2040A0u);
+    SetVideoOverlay(show_, 1, RECT{100, 100, 900, 700}, first, true);
+    edge_->Flush();
+    SDL_Window* show = edge_->NativeWindow(show_);
+    ASSERT_EQ(SurfacePixel(show, 500, 400), 0x2040A0u);
+    const int before = edge_->PresentCount(show_);
+
+    // What a slide change does within one message: the old picture goes,
+    // the background is repainted, the new picture is placed.
+    RemoveVideoOverlay(1);
+    InvalidateRect(show_, nullptr, TRUE);
+    UpdateWindow(show_);
+    auto second = std::make_shared<VideoFrame>();
+    second->width = second->height = 50;
+    second->data.assign(50 * 50, 0xC03020u);
+    SetVideoOverlay(show_, 2, RECT{300, 200, 700, 600}, second, true);
+    EXPECT_EQ(edge_->PresentCount(show_), before) << "nothing reaches the screen in the middle of a change";
+    EXPECT_EQ(SurfacePixel(show, 500, 400), 0x2040A0u);
+
+    edge_->Flush();
+    EXPECT_EQ(edge_->PresentCount(show_), before + 1);
+    EXPECT_EQ(SurfacePixel(show, 500, 400), 0xC03020u);
+    EXPECT_EQ(SurfacePixel(show, 150, 150), 0u);
+}
+
+TEST_F(SdlEdgeTest, KeysGoToTheFocusWindowAndAreLostWithoutOne) {
+    ShowBoth();
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_RIGHT;
+    key.key.keysym.scancode = SDL_SCANCODE_RIGHT;
+
+    SetFocus(show_);
+    Deliver(key);
+    key.key.repeat = 1;  // held down: the same key again
+    Deliver(key);
+    auto down = Got(WM_KEYDOWN);
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_EQ(down[0].window, show_);
+    EXPECT_EQ(down[0].wParam, static_cast<WPARAM>(VK_RIGHT));
+    EXPECT_EQ((down[0].lParam >> 30) & 1, 0);
+    EXPECT_EQ((down[1].lParam >> 30) & 1, 1);
+
+    g_received.clear();
+    SetFocus(bar_);
+    key.key.repeat = 0;
+    key.key.keysym.sym = SDLK_ESCAPE;
+    Deliver(key);
+    down = Got(WM_KEYDOWN);
+    ASSERT_EQ(down.size(), 1u);
+    EXPECT_EQ(down[0].window, bar_);
+    EXPECT_EQ(down[0].wParam, static_cast<WPARAM>(VK_ESCAPE));
+
+    g_received.clear();
+    SetFocus(nullptr);
+    Deliver(key);
+    key.key.keysym.sym = SDLK_AUDIOPLAY;  // no virtual key at all
+    SetFocus(show_);
+    Deliver(key);
+    EXPECT_TRUE(Got(WM_KEYDOWN).empty());
+}
+
+TEST_F(SdlEdgeTest, MouseInputGoesToTheWindowUnderItWithClientCoordinates) {
+    ShowBoth();
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.windowID = SdlId(bar_);
+    motion.motion.x = 40;
+    motion.motion.y = 10;
+    Deliver(motion);
+    motion.motion.windowID = SdlId(show_);
+    motion.motion.x = 600;
+    motion.motion.y = 450;
+    Deliver(motion);
+    auto moves = Got(WM_MOUSEMOVE);
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].window, bar_);
+    EXPECT_EQ(moves[0].lParam, MAKELPARAM(40, 10));
+    EXPECT_EQ(moves[1].window, show_);
+    EXPECT_EQ(moves[1].lParam, MAKELPARAM(600, 450));
+
+    SDL_Event button{};
+    button.type = SDL_MOUSEBUTTONDOWN;
+    button.button.windowID = SdlId(show_);
+    button.button.x = 12;
+    button.button.y = 34;
+    for (Uint8 which : {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1}) {
+        button.button.button = which;
+        Deliver(button);
+    }
+    button.type = SDL_MOUSEBUTTONUP;
+    button.button.button = SDL_BUTTON_LEFT;
+    Deliver(button);
+    ASSERT_EQ(Got(WM_LBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_LBUTTONDOWN)[0].lParam, MAKELPARAM(12, 34));
+    EXPECT_EQ(Got(WM_RBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_MBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(Got(WM_LBUTTONUP).size(), 1u);
+    // A click makes the clicked window the focus window, as on the desktop.
+    EXPECT_EQ(GetFocus(), show_);
+
+    // Input for a window the edge does not know is dropped.
+    g_received.clear();
+    motion.motion.windowID = 9999;
+    Deliver(motion);
+    EXPECT_TRUE(g_received.empty());
+}
+
+TEST_F(SdlEdgeTest, ACloseRequestClosesThatWindowAndAQuitClosesTheShow) {
+    ShowBoth();
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = SdlId(bar_);
+    Deliver(close);
+    auto closes = Got(WM_CLOSE);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].window, bar_);
+
+    g_received.clear();
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    Deliver(quit);
+    closes = Got(WM_CLOSE);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].window, show_);
+}
+
+TEST_F(SdlEdgeTest, EventsQueuedInSdlAreTranslatedByWaitForEvents) {
+    ShowBoth();
+    SetFocus(show_);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_SPACE;
+    SDL_PushEvent(&key);
+    key.key.keysym.sym = SDLK_PAGEDOWN;
+    SDL_PushEvent(&key);
+    edge_->WaitForEvents(0);  // a deadline already passed: take what is there, do not wait
+    PumpPending();
+    auto down = Got(WM_KEYDOWN);
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_EQ(down[0].wParam, static_cast<WPARAM>(VK_SPACE));
+    EXPECT_EQ(down[1].wParam, static_cast<WPARAM>(VK_NEXT));
+}
+
+TEST_F(SdlEdgeTest, WakeUpsFromManyThreadsQueueOneEventUntilItIsTaken) {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) threads.emplace_back([this] { edge_->Wake(); });
+    for (auto& thread : threads) thread.join();
+    SDL_PumpEvents();
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
+
+    edge_->WaitForEvents(0);
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 0);
+    edge_->Wake();  // taken, so the next wake-up is queued again
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
+}
+
+}  // namespace
+}  // namespace tarn::ws
