@@ -113,7 +113,6 @@ bool ReplaceWholeFile(const char* path, std::string_view contents) {
     bool ok = WriteAll(fd.Get(), contents);
     // The creation mode passed through the umask; put the original bits back.
     if (ok && exists) ok = ::fchmod(fd.Get(), original.st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd.Get()) == 0;
     if (!fd.Reset()) ok = false;
     if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());
