@@ -261,7 +261,7 @@ int RunExtract(const Options& options) {
         if (package.FirstChild() != 0) child_ms = MsSince(start);
         else if (package.Exited()) return Fail("the package ended without starting its player");
         else if (MsSince(start) > options.timeout_ms) return Fail("timed out waiting for the player to start");
-        else SleepMs(0.1);
+        else SleepMs(0.5);
     }
     const bool exited = package.WaitExit(static_cast<int>(options.timeout_ms));
     std::printf("child_ms %.2f\n", child_ms);
