@@ -51,9 +51,11 @@ struct Layout {
     std::vector<uint32_t> palette;
 };
 
-// Reads the info header and palette at `header` (length `available`).
-// `pixelsAt` receives the offset just past the palette.
-bool ReadHeader(const unsigned char* header, size_t available, Layout* layout, size_t* pixelsAt) {
+// Reads the info header and palette at `header` (length `available`; the
+// palette ends by `paletteEnd` at the latest). `pixelsAt` receives the
+// offset just past the palette.
+bool ReadHeader(const unsigned char* header, size_t available, size_t paletteEnd, Layout* layout,
+                size_t* pixelsAt) {
     if (available < 4) return false;
     const uint32_t headerSize = U32(header);
     if (headerSize < kCoreHeaderSize || headerSize > available) return false;
@@ -114,8 +116,13 @@ bool ReadHeader(const unsigned char* header, size_t available, Layout* layout, s
     }
     if (layout->bitsPerPixel <= 8) {
         const uint32_t maximum = 1u << layout->bitsPerPixel;
-        if (colourCount == 0) colourCount = maximum;
         if (colourCount > maximum) return false;
+        if (colourCount == 0) {
+            // A full palette, unless the pixels start before its end: writers
+            // of the old core format in particular store only what they use.
+            const size_t room = paletteEnd > offset ? (paletteEnd - offset) / entrySize : 0;
+            colourCount = static_cast<uint32_t>(std::min<size_t>(maximum, room));
+        }
         if ((available - offset) / entrySize < colourCount) return false;
         layout->palette.resize(colourCount);
         for (uint32_t i = 0; i < colourCount; ++i) {
@@ -179,7 +186,7 @@ std::optional<ws::Pixels> DecodeDib(const unsigned char* data, size_t size, bool
     if (data == nullptr) return std::nullopt;
     Layout layout;
     size_t pixelsAt = 0;
-    if (!ReadHeader(data, size, &layout, &pixelsAt)) return std::nullopt;
+    if (!ReadHeader(data, size, size, &layout, &pixelsAt)) return std::nullopt;
     if (iconImage) {
         // The header counts the colour picture and the 1-bit transparency
         // mask that follows it; read only the colour picture.
@@ -194,9 +201,12 @@ std::optional<ws::Pixels> DecodeBmp(const unsigned char* data, size_t size) {
         return std::nullopt;
     }
     const uint32_t pixelOffset = U32(data + 10);
+    const size_t paletteEnd =
+        (pixelOffset > kFileHeaderSize && pixelOffset <= size) ? pixelOffset - kFileHeaderSize
+                                                               : size - kFileHeaderSize;
     Layout layout;
     size_t pixelsAt = 0;
-    if (!ReadHeader(data + kFileHeaderSize, size - kFileHeaderSize, &layout, &pixelsAt)) {
+    if (!ReadHeader(data + kFileHeaderSize, size - kFileHeaderSize, paletteEnd, &layout, &pixelsAt)) {
         return std::nullopt;
     }
     // The file says where the pixels start; an offset of 0 is taken to mean
