@@ -171,7 +171,7 @@ def main(argv):
 
     git_rev = first_line(command_line(["git", "-C", root, "rev-parse", "--short", "HEAD"]))
     feh_version = first_line(command_line(["feh", "--version"]))
-    mpv_version = first_line(command_line(["mpv", "--version"]))
+    mpv_version = " ".join(first_line(command_line(["mpv", "--version"])).split()[:2])
     packer = "—"
     if os.path.exists(os.path.join(results, "packer.txt")):
         with open(os.path.join(results, "packer.txt")) as f:
@@ -183,8 +183,19 @@ def main(argv):
     out.append(f"- Run: {datetime.datetime.now().strftime('%Y-%m-%d %H:%M')}, TarnPlayer at commit {git_rev}"
                f" (Release), packages written by {packer}")
     out.append(f"- Machine: {machine()}")
+    load_start = "?"
+    if os.path.exists(os.path.join(results, "load-start.txt")):
+        with open(os.path.join(results, "load-start.txt")) as f:
+            load_start = f.read().strip()
+    load_end = " ".join(f"{x:.2f}" for x in os.getloadavg())
+    out.append(f"- Load average (1, 5, 15 min) at start {load_start}, at end {load_end}"
+               " (the machine is shared: other work shifts the figures)")
     out.append("- Screen: Xvfb 1920×1080×24, no window manager")
-    out.append(f"- Viewers: {feh_version}; {mpv_version}")
+    mpv_vo = "?"
+    if os.path.exists(os.path.join(results, "mpv-vo.txt")):
+        with open(os.path.join(results, "mpv-vo.txt")) as f:
+            mpv_vo = f.read().strip()
+    out.append(f"- Viewers: {feh_version} (--fullscreen); {mpv_version} (--fs --vo={mpv_vo})")
     out.append(f"- Photos: {SLIDES} JPEGs of 6000×4000 (24 MP, about 9 MB each, every fourth progressive)")
     out.append("")
     out.append("| Measure | TarnPlayer | feh | mpv | TarnPlayer/feh | TarnPlayer/mpv | Goal | Met |")

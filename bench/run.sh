@@ -28,6 +28,8 @@ say() { printf '[bench] %s\n' "$*" >&2; }
 
 mkdir -p "$work" "$results"
 rm -f "$results"/*.txt
+cut -d' ' -f1-3 /proc/loadavg >"$results/load-start.txt"
+echo "$mpv_vo" >"$results/mpv-vo.txt"
 
 # --- packages ---------------------------------------------------------------
 if [ "${BENCH_SKIP_INSTALL:-0}" != 1 ]; then
