@@ -339,6 +339,37 @@ TEST_F(SdlEdgeTest, MouseInputGoesToTheWindowUnderItWithClientCoordinates) {
     EXPECT_TRUE(g_received.empty());
 }
 
+TEST_F(SdlEdgeTest, TheMotionThatOnlyReportsLeavingAWindowIsNotDelivered) {
+    ShowBoth();
+    auto motion = [](Uint32 window, int x, int y) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.windowID = window;
+        event.motion.x = x;
+        event.motion.y = y;
+        return event;
+    };
+    auto windowEvent = [](Uint32 window, Uint8 what) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = window;
+        event.window.event = what;
+        return event;
+    };
+    // The pointer goes from the show window onto the bar: SDL reports a last
+    // motion of the show window at the bar's place, then its LEAVE; then the
+    // bar's ENTER and the bar's own motion.
+    edge_->HandleEvents({motion(SdlId(show_), 900, 30), windowEvent(SdlId(show_), SDL_WINDOWEVENT_LEAVE),
+                         windowEvent(SdlId(bar_), SDL_WINDOWEVENT_ENTER), motion(SdlId(bar_), 24, 10),
+                         motion(SdlId(bar_), 25, 11)});
+    PumpPending();
+    auto moves = Got(WM_MOUSEMOVE);
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].window, bar_);
+    EXPECT_EQ(moves[0].lParam, MAKELPARAM(24, 10));
+    EXPECT_EQ(moves[1].lParam, MAKELPARAM(25, 11));
+}
+
 TEST_F(SdlEdgeTest, ACloseRequestClosesThatWindowAndAQuitClosesTheShow) {
     ShowBoth();
     SDL_Event close{};

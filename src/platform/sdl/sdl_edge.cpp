@@ -229,10 +229,36 @@ void SdlEdge::WaitForEvents(int64_t deadlineMicros) {
             deadlineMicros == INT64_MAX ? kMaxWaitMicros : std::min(deadlineMicros - now, kMaxWaitMicros);
         got = SDL_WaitEventTimeout(&event, static_cast<int>((remaining + 999) / 1000));
     }
+    std::vector<SDL_Event> events;
     while (got == 1) {
-        HandleEvent(event);
+        events.push_back(event);
         got = SDL_PollEvent(&event);
     }
+    HandleEvents(events);
+}
+
+void SdlEdge::HandleEvents(const std::vector<SDL_Event>& events) {
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (events[i].type == SDL_MOUSEMOTION && IsLeaveMotion(events, i)) continue;
+        HandleEvent(events[i]);
+    }
+}
+
+// When the pointer leaves a window, SDL reports one more motion for it, at
+// the crossing point pulled inside the window, right before the window's
+// LEAVE event. The pointer is then over another window (or outside them
+// all), so that motion is not the window's: on the desktop the player is
+// written for, a window only hears of positions where it is the one under
+// the pointer.
+bool SdlEdge::IsLeaveMotion(const std::vector<SDL_Event>& events, size_t index) const {
+    const Uint32 window = events[index].motion.windowID;
+    for (size_t next = index + 1; next < events.size(); ++next) {
+        const SDL_Event& later = events[next];
+        if (later.type == wakeEventType_) continue;
+        return later.type == SDL_WINDOWEVENT && later.window.event == SDL_WINDOWEVENT_LEAVE &&
+               later.window.windowID == window;
+    }
+    return false;
 }
 
 HWND SdlEdge::TopLevelShowWindow() const {

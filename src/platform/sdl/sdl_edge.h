@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "platform/window_system.h"
 
@@ -50,6 +51,9 @@ public:
     void Flush();
     // Translates one SDL event into input messages of the core.
     void HandleEvent(const SDL_Event& event);
+    // Translates a batch of events taken from SDL's queue together; a motion
+    // that only reports the pointer leaving its window is dropped.
+    void HandleEvents(const std::vector<SDL_Event>& events);
 
     // The SDL window that shows `window`, or nullptr (tests, screenshots).
     SDL_Window* NativeWindow(HWND window) const;
@@ -68,6 +72,7 @@ private:
 
     Native& Entry(HWND window);
     HWND WindowOfSdlId(Uint32 id) const;
+    bool IsLeaveMotion(const std::vector<SDL_Event>& events, size_t index) const;
     // Returns true when the window was mapped by this call.
     bool Sync(HWND window, Native& native);
     void PresentNow(HWND window, Native& native);
