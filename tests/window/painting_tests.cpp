@@ -69,6 +69,33 @@ TEST_F(PaintingTest, UpdateWindowErasesThenPaintsBeforeItReturns) {
     EXPECT_EQ(MessagesOf(w), std::vector<UINT>{WM_PAINT}) << "no erase when not asked";
 }
 
+TEST_F(PaintingTest, APaintHandlerThatSkipsBeginPaintIsNotPaintedAgainAndAgain) {
+    const HWND w = Shown(0, 0, 10, 10);
+    g_handler = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_PAINT) return 0;
+        return std::nullopt;
+    };
+    InvalidateRect(w, nullptr, TRUE);
+    UpdateWindow(w);
+    EXPECT_FALSE(PaintPending(w));
+    EXPECT_EQ(Received(w, WM_PAINT).size(), 1u);
+    // A handler that invalidates again after BeginPaint gets another paint.
+    g_handler = [&](HWND window, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m != WM_PAINT) return std::nullopt;
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        if (Received(window, WM_PAINT).size() == 2) InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    };
+    InvalidateRect(w, nullptr, FALSE);
+    UpdateWindow(w);
+    EXPECT_TRUE(PaintPending(w));
+    tarn::ws::PumpPending();
+    EXPECT_FALSE(PaintPending(w));
+    EXPECT_EQ(Received(w, WM_PAINT).size(), 3u);
+}
+
 TEST_F(PaintingTest, EraseAndPaintAreClippedToTheInvalidatedArea) {
     const HWND w = Shown(0, 0, 40, 30);
     COLORREF colour = RGB(255, 0, 0);
