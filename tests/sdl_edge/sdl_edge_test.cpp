@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
@@ -254,6 +255,70 @@ TEST_F(SdlEdgeTest, ASlideChangeReachesTheScreenInOnePresentWithoutBlackBetween)
     EXPECT_EQ(edge_->PresentCount(show_), before + 1);
     EXPECT_EQ(SurfacePixel(show, 500, 400), 0xC03020u);
     EXPECT_EQ(SurfacePixel(show, 150, 150), 0u);
+}
+
+// A frame of one colour.
+std::shared_ptr<VideoFrame> Frame(uint32_t colour) {
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = frame->height = 16;
+    frame->data.assign(16 * 16, colour);
+    return frame;
+}
+
+// Installs a virtual clock for one test and puts the real one back.
+struct VirtualTime {
+    VirtualClock clock{1'000'000};
+    VirtualTime() { InstallClock(&clock); }
+    ~VirtualTime() { InstallClock(nullptr); }
+};
+
+TEST_F(SdlEdgeTest, TheLastPictureStaysUntilTheNextOneArrivesOrAMomentHasPassed) {
+    VirtualTime time;
+    ShowBoth();
+    SDL_Window* show = edge_->NativeWindow(show_);
+    SetVideoOverlay(show_, 1, RECT{100, 100, 900, 700}, Frame(0x2040A0u), true);
+    edge_->Flush();
+    ASSERT_EQ(SurfacePixel(show, 500, 400), 0x2040A0u);
+
+    // A clip replaces the picture: the old one goes now, the clip's first
+    // frame comes from its decoder a little later.
+    RemoveVideoOverlay(1);
+    InvalidateRect(show_, nullptr, TRUE);
+    UpdateWindow(show_);
+    const int before = edge_->PresentCount(show_);
+    edge_->Flush();
+    time.clock.AdvanceBy(100'000);
+    edge_->Flush();
+    EXPECT_EQ(edge_->PresentCount(show_), before) << "the bare background was presented";
+    SetVideoOverlay(show_, 2, RECT{300, 200, 700, 600}, Frame(0x30C050u), true);
+    edge_->Flush();
+    EXPECT_EQ(edge_->PresentCount(show_), before + 1);
+    EXPECT_EQ(SurfacePixel(show, 500, 400), 0x30C050u);
+    EXPECT_EQ(SurfacePixel(show, 150, 150), 0u);
+
+    // A slide without any picture: the background comes after the moment.
+    RemoveVideoOverlay(2);
+    InvalidateRect(show_, nullptr, TRUE);
+    UpdateWindow(show_);
+    edge_->Flush();
+    EXPECT_EQ(SurfacePixel(show, 500, 400), 0x30C050u);
+    time.clock.AdvanceBy(300'000);
+    edge_->Flush();
+    EXPECT_EQ(SurfacePixel(show, 500, 400), 0u);
+}
+
+TEST_F(SdlEdgeTest, AWindowThatChangesSizeIsPresentedAtOnceEvenWithoutPicture) {
+    VirtualTime time;
+    ShowBoth();
+    SetVideoOverlay(show_, 1, RECT{0, 0, 1024, 768}, Frame(0x2040A0u), true);
+    edge_->Flush();
+    // The closing splash: the picture goes and the window shrinks.
+    RemoveVideoOverlay(1);
+    g_colours[show_] = RGB(200, 10, 10);
+    MoveWindow(show_, 302, 307, 420, 154, TRUE);
+    PumpPending();
+    edge_->Flush();
+    EXPECT_EQ(SurfacePixel(edge_->NativeWindow(show_), 200, 70), 0xC80A0Au);
 }
 
 TEST_F(SdlEdgeTest, KeysGoToTheFocusWindowAndAreLostWithoutOne) {

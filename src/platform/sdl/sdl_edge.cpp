@@ -15,6 +15,12 @@ namespace {
 // long a lost wake-up could keep the UI thread asleep.
 constexpr int64_t kMaxWaitMicros = 500'000;
 
+// How long a window keeps its last picture on screen after the picture was
+// taken away without a new one: a clip's first frame comes from its decoder a
+// moment after the slide change, and the bare background must not flash up
+// in between. A slide that shows no picture at all appears this much later.
+constexpr int64_t kPictureHoldMicros = 300'000;
+
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
@@ -121,6 +127,7 @@ bool SdlEdge::Sync(HWND window, Native& native) {
         if (native.window == nullptr) return false;
         native.applied = view.rect;
         native.dirty = true;
+        native.resized = true;
     } else if (!SameRect(native.applied, view.rect) && Width(view.rect) > 0 && Height(view.rect) > 0) {
         // Size first, then position: this order works with and without a
         // window manager when the show window shrinks to the splash.
@@ -130,6 +137,7 @@ bool SdlEdge::Sync(HWND window, Native& native) {
         SDL_SetWindowPosition(native.window, view.rect.left, view.rect.top);
         native.applied = view.rect;
         native.dirty = true;
+        native.resized = true;
     }
 
     if (wantShown && !native.shown) {
@@ -156,7 +164,32 @@ void SdlEdge::PresentNow(HWND window, Native& native) {
     if (!CopyToSurface(picture, surface)) return;
     if (native.shown) SDL_UpdateWindowSurface(native.window);
     native.dirty = false;
+    native.exposed = false;
+    native.resized = false;
+    native.holdUntil = 0;
+    native.showedPicture = HasVisiblePicture(window);
     ++native.presents;
+}
+
+bool SdlEdge::HasVisiblePicture(HWND window) {
+    for (const OverlayView& overlay : VideoOverlays(window)) {
+        if (overlay.visible && overlay.frame && overlay.rect.right > overlay.rect.left &&
+            overlay.rect.bottom > overlay.rect.top) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SdlEdge::HoldLastPicture(HWND window, Native& native) {
+    if (!native.showedPicture || native.resized || HasVisiblePicture(window)) return false;
+    const int64_t now = CurrentClock().NowMicros();
+    if (native.holdUntil == 0) native.holdUntil = now + kPictureHoldMicros;
+    if (now >= native.holdUntil) return false;
+    // Uncovered parts get the picture the surface still holds.
+    if (native.exposed) SDL_UpdateWindowSurface(native.window);
+    native.exposed = false;
+    return true;
 }
 
 void SdlEdge::RestackAbove(HWND shown) {
@@ -200,9 +233,9 @@ void SdlEdge::Flush() {
 
     for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);
-        if (found != natives_.end() && found->second.shown && found->second.dirty) {
-            PresentNow(view.handle, found->second);
-        }
+        if (found == natives_.end() || !found->second.shown || !found->second.dirty) continue;
+        if (HoldLastPicture(view.handle, found->second)) continue;
+        PresentNow(view.handle, found->second);
     }
     if (focusChanged_) ApplyFocus();
 }
@@ -219,6 +252,9 @@ void SdlEdge::Wake() {
 
 void SdlEdge::WaitForEvents(int64_t deadlineMicros) {
     Flush();
+    for (const auto& [handle, native] : natives_) {
+        if (native.holdUntil != 0) deadlineMicros = std::min(deadlineMicros, native.holdUntil);
+    }
     SDL_Event event;
     const int64_t now = CurrentClock().NowMicros();
     int got = 0;
@@ -319,10 +355,13 @@ void SdlEdge::HandleEvent(const SDL_Event& event) {
                     PostInputMessage(target, WM_CLOSE, 0, 0);
                     break;
                 case SDL_WINDOWEVENT_EXPOSED:
-                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED: {
                     // X windows here have no background: redraw whatever was uncovered.
-                    Entry(target).dirty = true;
+                    Native& native = Entry(target);
+                    native.dirty = true;
+                    native.exposed = true;
                     break;
+                }
                 default:
                     break;
             }

@@ -10,7 +10,9 @@
 // Presenting is deferred until the UI thread is about to wait: every change a
 // message handler makes (a slide's picture removed, the next one placed, the
 // bar repainted) reaches the screen together, so a slide change never shows
-// the bare background between two pictures.
+// the bare background between two pictures. When the next picture comes a
+// moment later (a clip's first frame), the last one stays until it does, for
+// a short while at most.
 #pragma once
 
 #include <SDL.h>
@@ -67,6 +69,10 @@ private:
         bool shown = false;    // mapped on screen
         bool changed = true;   // geometry or visibility to bring in line
         bool dirty = true;     // picture to present
+        bool exposed = false;  // the X server lost some of the window's pixels
+        bool resized = true;   // the surface is new: present whatever it shows
+        bool showedPicture = false;  // the last present had a video picture
+        int64_t holdUntil = 0;       // keeping the last picture until then
         int presents = 0;
     };
 
@@ -76,6 +82,10 @@ private:
     // Returns true when the window was mapped by this call.
     bool Sync(HWND window, Native& native);
     void PresentNow(HWND window, Native& native);
+    static bool HasVisiblePicture(HWND window);
+    // True while the window's last picture stays on screen instead of a
+    // present that would show the window without any picture.
+    bool HoldLastPicture(HWND window, Native& native);
     void RestackAbove(HWND shown);
     void ApplyFocus();
     HWND TopLevelShowWindow() const;
