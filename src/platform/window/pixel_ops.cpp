@@ -90,11 +90,18 @@ void ScalePixels(Pixels& target, const RECT& area, const Pixels& source, const R
         const int64_t u = (static_cast<int64_t>(x - area.left) * source.width) / areaWidth;
         columns[static_cast<size_t>(x - r.left)] = static_cast<int>(u);
     }
+    int previous = -1;
     for (int y = r.top; y < r.bottom; ++y) {
         const int v =
             static_cast<int>((static_cast<int64_t>(y - area.top) * source.height) / areaHeight);
-        const uint32_t* from = Row(source, v);
         uint32_t* to = Row(target, y) + r.left;
+        if (v == previous) {
+            // Enlarging: this row repeats the one above.
+            std::memcpy(to, Row(target, y - 1) + r.left, columns.size() * sizeof(uint32_t));
+            continue;
+        }
+        previous = v;
+        const uint32_t* from = Row(source, v);
         for (size_t i = 0; i < columns.size(); ++i) to[i] = from[columns[i]];
     }
 }
