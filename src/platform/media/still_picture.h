@@ -1,0 +1,29 @@
+// Still pictures (JPEG, PNG, BMP, GIF, WebP, TIFF …): decoded once, straight
+// to the size they will have on the screen. A JPEG is decoded at the reduced
+// resolution that still covers that size, and scaled from the decoder's own
+// frame; no full-size RGB copy is ever made. EXIF orientation is applied.
+#pragma once
+
+#include <memory>
+
+#include "platform/media/picture_fit.h"
+#include "platform/window_system.h"
+
+namespace tarn::media {
+
+struct StillPicture {
+    Size source;  // as seen (after orientation), full resolution
+    std::shared_ptr<const ws::VideoFrame> frame;  // fitted to the screen
+    int reducedLevel = 0;  // the decoder's reduction (JPEG)
+    int orientation = 1;
+};
+
+enum class StillResult {
+    NotStill,  // opened, but not a still picture format (try it as a stream)
+    Failed,    // cannot be opened, or a still picture that cannot be decoded
+    Decoded,
+};
+
+StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out);
+
+}  // namespace tarn::media
