@@ -9,6 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg xvfb xauth x11-apps xdotool imagemagick
   clang libclang-rt-14-dev
+  libjpeg-turbo-progs
 )
 
 missing=()
