@@ -86,10 +86,9 @@ void MarkSlideFilesToKeep(bool (&keep)[PACKAGE_MAX_ENTRIES]) {
     }
 }
 
-}  // namespace
-
-int RewriteShowDescription() {
-    const char* file = g_Show.ShowDescriptionPath;
+// Writes the decorated names into the show description `file`; 0 when
+// Count is below 1.
+int RewriteSlides(const char* file) {
     WritePrivateProfileStringA("OPTIONS", "TempFileDecorator", g_Show.TempFileDecorator, file);
 
     RewriteOptionalName("OPTIONS", "BackgroundSound", file);
@@ -116,6 +115,25 @@ int RewriteShowDescription() {
         if (number == INT32_MAX) break;
     }
     return 1;
+}
+
+// The profile writes replace the show description by a new file; the
+// package process holds that one from now on.
+void HoldRewrittenShowDescription() {
+    for (int32_t entry = 0; entry < g_PackageFiles.count && entry < PACKAGE_MAX_ENTRIES; ++entry) {
+        PackageFile& record = g_PackageFiles.entries[entry];
+        if (record.file.IsHeld() && std::strcmp(record.path, g_Show.ShowDescriptionPath) == 0) {
+            RememberPackageFile(record, record.path);
+        }
+    }
+}
+
+}  // namespace
+
+int RewriteShowDescription() {
+    const int result = RewriteSlides(g_Show.ShowDescriptionPath);
+    HoldRewrittenShowDescription();
+    return result;
 }
 
 int LaunchPlayer() {

@@ -64,16 +64,16 @@ bool ExtractEntry(HANDLE package, int32_t slot) {
     // earlier file is removed first so that the new one is again created
     // exclusively: a name someone else has taken over meanwhile is refused.
     for (int32_t earlier = 0; earlier < slot; ++earlier) {
-        PackageFile& file = g_PackageFiles.entries[earlier];
-        if (file.identity.valid && std::strcmp(file.path, path) == 0) DeletePackageFile(file);
+        PackageFile& record = g_PackageFiles.entries[earlier];
+        if (record.file.IsHeld() && std::strcmp(record.path, path) == 0) DeletePackageFile(record);
     }
 
     FileHandle output(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!output.IsOpen()) return false;
-    PackageFile& file = g_PackageFiles.entries[slot];
-    if (!RememberPackageFile(file, path)) return false;
-    if (slot == 0 && !tarn::MakeOwnedFileExecutable(path, file.identity)) return false;
+    PackageFile& record = g_PackageFiles.entries[slot];
+    if (!RememberPackageFile(record, path)) return false;
+    if (slot == 0 && !record.file.MakeExecutable()) return false;
     const int32_t size = static_cast<int32_t>(entry.size);
     if (size > 0 && !CopyBytes(output.get(), package, size)) return false;
     return output.Close();

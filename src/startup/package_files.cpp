@@ -6,18 +6,13 @@ PackageFiles g_PackageFiles;
 
 void ForgetPackageFiles() { g_PackageFiles = PackageFiles{}; }
 
-bool RememberPackageFile(PackageFile& file, const char* path) {
-    std::strncpy(file.path, path, sizeof file.path - 1);
-    file.path[sizeof file.path - 1] = '\0';
-    file.identity = tarn::IdentifyFile(path);
-    return file.identity.valid;
+bool RememberPackageFile(PackageFile& record, const char* path) {
+    std::strncpy(record.path, path, sizeof record.path - 1);
+    record.path[sizeof record.path - 1] = '\0';
+    return record.file.Hold(path);
 }
 
-void DeletePackageFile(PackageFile& file) {
-    if (!file.identity.valid) return;
-    tarn::DeleteOwnedFile(file.path, file.identity);
-    file.identity = tarn::FileIdentity{};
-}
+void DeletePackageFile(PackageFile& record) { record.file.DeleteAs(record.path); }
 
 void DeletePackageFiles(const bool* keep) {
     for (int32_t i = 0; i < g_PackageFiles.count && i < PACKAGE_MAX_ENTRIES; ++i) {

@@ -1,7 +1,7 @@
 // The files the package process created in the temporary folder: the temp
-// decorator and every extracted entry, each with the identity it had when it
-// was created. Only these files, and only while their names still lead to
-// them, are ever deleted by the package process.
+// decorator and every extracted entry, each held from its creation on. Only
+// these files, and only while their names still lead to them, are ever
+// deleted by the package process.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 
 struct PackageFile {
     char path[MAX_PATH];
-    tarn::FileIdentity identity;  // invalid once deleted or never created
+    tarn::OwnedFile file;  // held while the file is known to exist
 };
 
 struct PackageFiles {
@@ -24,16 +24,15 @@ struct PackageFiles {
 // The one record of the process, filled by ExtractPackage.
 extern PackageFiles g_PackageFiles;
 
-// Forgets every file (without deleting any).
+// Lets go of every file (without deleting any).
 void ForgetPackageFiles();
 
-// Records that `path` was just created by this process, in `file`. Returns
-// false when the name no longer leads to a plain file.
-bool RememberPackageFile(PackageFile& file, const char* path);
+// Takes hold of the file `path` names, which this process has just created,
+// in `record`. Returns false when the name no longer leads to a plain file.
+bool RememberPackageFile(PackageFile& record, const char* path);
 
-// Deletes `file` when its name still leads to the file that was created, and
-// forgets it.
-void DeletePackageFile(PackageFile& file);
+// Deletes the file of `record` when its name still leads to it, and lets go.
+void DeletePackageFile(PackageFile& record);
 
 // Deletes the decorator and every extracted entry that still exists, except
 // the entries whose slot is marked in `keep` (may be null: keep none).

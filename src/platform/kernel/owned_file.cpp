@@ -4,62 +4,74 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <utility>
+
 namespace tarn {
-namespace {
 
-bool Same(const struct stat& status, const FileIdentity& identity) {
-    return identity.valid && S_ISREG(status.st_mode) &&
-           static_cast<uint64_t>(status.st_dev) == identity.device &&
-           static_cast<uint64_t>(status.st_ino) == identity.inode;
-}
+OwnedFile::~OwnedFile() { Release(); }
 
-// An open descriptor, closed when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) close(fd_);
+OwnedFile::OwnedFile(OwnedFile&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), device_(other.device_), inode_(other.inode_) {}
+
+OwnedFile& OwnedFile::operator=(OwnedFile&& other) noexcept {
+    if (this != &other) {
+        Release();
+        descriptor_ = std::exchange(other.descriptor_, -1);
+        device_ = other.device_;
+        inode_ = other.inode_;
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
-
-FileIdentity IdentifyFile(const char* path) {
-    FileIdentity identity;
-    struct stat status {};
-    if (path == nullptr || lstat(path, &status) != 0 || !S_ISREG(status.st_mode)) return identity;
-    identity.device = static_cast<uint64_t>(status.st_dev);
-    identity.inode = static_cast<uint64_t>(status.st_ino);
-    identity.valid = true;
-    return identity;
+    return *this;
 }
 
-bool DeleteOwnedFile(const char* path, const FileIdentity& identity) {
+bool OwnedFile::Hold(const char* path) {
+    Release();
+    if (path == nullptr) return false;
+    int descriptor;
+    do {
+        // O_NONBLOCK: a planted pipe must not stall the open.
+        descriptor = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return false;
     struct stat status {};
-    if (!identity.valid || lstat(path, &status) != 0 || !Same(status, identity)) return false;
-    // In a sticky temporary folder only this user may replace the name
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(descriptor);
+        return false;
+    }
+    descriptor_ = descriptor;
+    device_ = static_cast<uint64_t>(status.st_dev);
+    inode_ = static_cast<uint64_t>(status.st_ino);
+    return true;
+}
+
+bool OwnedFile::IsNamedBy(const char* path) const {
+    struct stat status {};
+    return IsHeld() && path != nullptr && lstat(path, &status) == 0 && S_ISREG(status.st_mode) &&
+           static_cast<uint64_t>(status.st_dev) == device_ &&
+           static_cast<uint64_t>(status.st_ino) == inode_;
+}
+
+bool OwnedFile::DeleteAs(const char* path) {
+    // In a sticky temporary folder only this user could swap the name
     // between the look and the deletion.
-    return unlink(path) == 0;
+    const bool deleted = IsNamedBy(path) && unlink(path) == 0;
+    Release();
+    return deleted;
 }
 
-bool MakeOwnedFileExecutable(const char* path, const FileIdentity& identity) {
-    // O_NOFOLLOW refuses a symbolic link; the identity check refuses any
-    // other file put under the name.
-    Descriptor file(open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) return false;
+bool OwnedFile::MakeExecutable() const {
     struct stat status {};
-    if (fstat(file.get(), &status) != 0 || !Same(status, identity)) return false;
+    if (!IsHeld() || fstat(descriptor_, &status) != 0) return false;
     mode_t mode = status.st_mode & 07777;
     mode |= S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
-    return fchmod(file.get(), mode) == 0;
+    return fchmod(descriptor_, mode) == 0;
+}
+
+void OwnedFile::Release() {
+    if (descriptor_ >= 0) close(descriptor_);
+    descriptor_ = -1;
 }
 
 }  // namespace tarn

@@ -1,31 +1,45 @@
 // Files this process created in a folder others may write to (the temporary
-// folder): their identity, and changes made only while a name still leads to
-// the very file that was created, never through a symbolic link.
+// folder). Each is held open, read-only, from its creation on: while the hold
+// lasts no other file can take its identity, so "this name still leads to the
+// file we made" is a sound test even after the name was deleted and reused.
+// Nothing is ever done through a symbolic link.
 #pragma once
 
 #include <cstdint>
 
 namespace tarn {
 
-// Which file a name led to when it was looked at. Two different files never
-// share an identity while both exist.
-struct FileIdentity {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    bool valid = false;
+class OwnedFile {
+public:
+    OwnedFile() = default;
+    ~OwnedFile();
+    OwnedFile(OwnedFile&& other) noexcept;
+    OwnedFile& operator=(OwnedFile&& other) noexcept;
+    OwnedFile(const OwnedFile&) = delete;
+    OwnedFile& operator=(const OwnedFile&) = delete;
+
+    // Takes hold of the plain file `path` names now (a symbolic link is not
+    // followed). False, holding nothing, when there is no such file.
+    bool Hold(const char* path);
+    bool IsHeld() const { return descriptor_ >= 0; }
+
+    // Whether `path` still leads to the held file itself.
+    bool IsNamedBy(const char* path) const;
+
+    // Deletes `path` when it still leads to the held file, then lets go.
+    // True when the file was deleted.
+    bool DeleteAs(const char* path);
+
+    // Lets the owner, and everyone who may read the held file, run it.
+    bool MakeExecutable() const;
+
+    // Lets go without deleting anything.
+    void Release();
+
+private:
+    int descriptor_ = -1;
+    uint64_t device_ = 0;
+    uint64_t inode_ = 0;
 };
-
-// The identity of the file `path` names itself; a symbolic link is not
-// followed. Invalid when nothing (or something other than a plain file) is
-// there.
-FileIdentity IdentifyFile(const char* path);
-
-// Deletes `path` only when it still names the plain file `identity`. Returns
-// true when that file was deleted.
-bool DeleteOwnedFile(const char* path, const FileIdentity& identity);
-
-// Lets the file's owner, and everyone who may read it, run it, when `path`
-// still names the plain file `identity`. Returns true on success.
-bool MakeOwnedFileExecutable(const char* path, const FileIdentity& identity);
 
 }  // namespace tarn

@@ -1,0 +1,106 @@
+// Starting a program with one argument, waiting for it, passing signals on.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include "package/child_process.h"
+#include "package/package_builder.h"
+#include "package/scratch_folder.h"
+#include "platform/kernel/process.h"
+
+namespace {
+
+using namespace tarn::test;
+
+TEST(RunProgram, TheArgumentArrivesWholeAndAloneAndTheExitIsReported) {
+    ScratchFolder scratch;
+    const std::string log = scratch.outside() + "/log";
+    setenv("TARN_TEST_PLAYER_LOG", log.c_str(), 1);
+    setenv("TARN_TEST_PLAYER_MODE", "exit", 1);
+    const std::string argument = scratch.outside() + "/a show with  spaces \"quoted\".ini";
+    const tarn::ProgramEnd end = tarn::RunProgram(TARN_TEST_PLAYER, argument.c_str());
+    EXPECT_TRUE(end.started);
+    EXPECT_TRUE(end.exited);
+    EXPECT_EQ(end.exitCode, 0);
+    auto values = ReadLog(log);
+    EXPECT_EQ(values["argc"], "2");
+    EXPECT_EQ(values["argv1"], argument);
+    EXPECT_EQ(values["argv0"], TARN_TEST_PLAYER);
+}
+
+TEST(RunProgram, ExitCodesAndDeathsAreToldApart) {
+    const tarn::ProgramEnd failed = tarn::RunProgram("/bin/false", "x");
+    EXPECT_TRUE(failed.started);
+    EXPECT_TRUE(failed.exited);
+    EXPECT_EQ(failed.exitCode, 1);
+
+    ScratchFolder scratch;
+    setenv("TARN_TEST_PLAYER_LOG", (scratch.outside() + "/log").c_str(), 1);
+    setenv("TARN_TEST_PLAYER_MODE", "crash", 1);
+    const tarn::ProgramEnd crashed = tarn::RunProgram(TARN_TEST_PLAYER, "show.ini");
+    EXPECT_TRUE(crashed.started);
+    EXPECT_FALSE(crashed.exited);
+    EXPECT_EQ(crashed.signal, SIGABRT);
+}
+
+TEST(RunProgram, WhatCannotStartIsReportedAsNotStarted) {
+    ScratchFolder scratch;
+    EXPECT_FALSE(tarn::RunProgram((scratch.outside() + "/absent").c_str(), "x").started);
+    const std::string text = scratch.outside() + "/text";
+    WriteBytes(text, "no program\n");
+    chmod(text.c_str(), 0700);
+    EXPECT_FALSE(tarn::RunProgram(text.c_str(), "x").started);
+    EXPECT_FALSE(tarn::RunProgram(scratch.outside().c_str(), "x").started) << "a folder";
+}
+
+TEST(RunProgram, ACaughtSignalIsPassedOnToTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ScratchFolder scratch;
+            const std::string log = scratch.outside() + "/log";
+            setenv("TARN_TEST_PLAYER_LOG", log.c_str(), 1);
+            setenv("TARN_TEST_PLAYER_MODE", "wait", 1);
+            tarn::CatchTerminationSignals();
+            std::thread sender([&] {
+                if (WaitForFile(log)) kill(getpid(), SIGTERM);
+            });
+            const tarn::ProgramEnd end = tarn::RunProgram(TARN_TEST_PLAYER, "show.ini");
+            sender.join();
+            std::_Exit(end.started && !end.exited && end.signal == SIGTERM &&
+                               tarn::TerminationSignalCaught() == SIGTERM
+                           ? 0
+                           : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(RunProgram, ASignalCaughtBeforeTheStartReachesTheProgramAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ScratchFolder scratch;
+            setenv("TARN_TEST_PLAYER_LOG", (scratch.outside() + "/log").c_str(), 1);
+            setenv("TARN_TEST_PLAYER_MODE", "wait", 1);
+            tarn::CatchTerminationSignals();
+            std::raise(SIGHUP);
+            const tarn::ProgramEnd end = tarn::RunProgram(TARN_TEST_PLAYER, "show.ini");
+            std::_Exit(end.started && end.signal == SIGHUP ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(RunProgram, ASignalIgnoredByWhoeverStartedUsStaysIgnored) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            tarn::CatchTerminationSignals();
+            std::raise(SIGHUP);
+            std::_Exit(tarn::TerminationSignalCaught() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

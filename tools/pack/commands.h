@@ -1,0 +1,21 @@
+// The three things tarnpack does. Each writes its report to `out`, its
+// errors to `err`, and returns the exit code.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace tarnpack {
+
+struct CreateOptions {
+    std::string showPath;
+    std::string outputPath;
+    std::string playerPath;  // the player to pack
+    bool showProgress = false;
+};
+
+int Create(const CreateOptions& options, std::ostream& out, std::ostream& err);
+int List(const std::string& packagePath, std::ostream& out, std::ostream& err);
+int Verify(const std::string& packagePath, std::ostream& out, std::ostream& err);
+
+}  // namespace tarnpack
