@@ -105,10 +105,17 @@ private:
     }
 };
 
+// What is in the temporary folder, except the runtime folder the PulseAudio
+// client library makes there (pulse-*) when the machine has no
+// XDG_RUNTIME_DIR: that belongs to the sound system, not to the show.
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename();
+        if (entry.is_directory() && name.rfind("pulse-", 0) == 0) continue;
+        names.push_back(name);
+    }
     return names;
 }
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "platform/clock.h"
+#include "platform/media/sdl_audio.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
@@ -20,6 +21,8 @@ bool StartPlayerPlatform() {
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();
     ws::InstallEdge(edge);
+    // Without a sound device the show goes on in silence.
+    media::StartSdlAudio();
     return true;
 }
 
