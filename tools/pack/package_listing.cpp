@@ -87,10 +87,10 @@ std::string DescribeFault(const PackageListing& listing) {
         case PackageFault::TooFewEntries:
             return "the file carries no package (entry count " + std::to_string(listing.count) + ")";
         case PackageFault::TooManyEntries:
-            return "the entry count " + std::to_string(listing.count) + " is above " +
-                   std::to_string(PACKAGE_MAX_ENTRIES);
+            return "no package, or a damaged one: the entry count " + std::to_string(listing.count) +
+                   " is above " + std::to_string(PACKAGE_MAX_ENTRIES);
         case PackageFault::DirectoryBeforeStart:
-            return "the entry count " + std::to_string(listing.count) +
+            return "no package, or a damaged one: the entry count " + std::to_string(listing.count) +
                    " asks for a directory larger than the file";
         case PackageFault::NameUnterminated:
             return entry + "the name does not end within " + std::to_string(PACKAGE_NAME_BYTES) + " bytes";
