@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets: `make_seeds SEEDS OUT`, where
 // SEEDS holds the show descriptions of fuzz/seeds and OUT receives
-// OUT/package_reader, OUT/profile and OUT/show_description.
+// OUT/package_reader, OUT/pack_listing, OUT/profile and OUT/show_description.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    for (const char* target : {"package_reader", "profile", "show_description"}) {
+    for (const char* target : {"package_reader", "pack_listing", "profile", "show_description"}) {
         fs::create_directories(out / target);
     }
     for (size_t i = 0; i < names.size(); ++i) {
@@ -132,5 +132,6 @@ int main(int argc, char** argv) {
     }
     WriteProfileInputs(out / "profile", descriptions);
     WritePackages(out / "package_reader", descriptions);
+    WritePackages(out / "pack_listing", descriptions);
     return 0;
 }

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-${FUZZ_SECONDS:-20}}"
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
-targets=(${FUZZ_TARGETS:-package_reader profile show_description})
+targets=(${FUZZ_TARGETS:-package_reader pack_listing profile show_description})
 
 clang_cxx="$(command -v clang++-14 || command -v clang++ || true)"
 clang_c="$(command -v clang-14 || command -v clang || true)"
