@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 #include <vector>
 
 #include "platform/clock.h"
@@ -9,13 +10,17 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 }
 
 namespace tarn::media {
 
 namespace {
-constexpr size_t kMaxQueuedPictures = 6;
+// Decoded pictures waiting for their time (each one screen-sized at most).
+constexpr size_t kMaxQueuedPictures = 3;
+// Compressed pictures read ahead: enough for any interleaving of sound and
+// pictures in a file, small in memory.
+constexpr size_t kMaxQueuedPackets = 1500;
+constexpr size_t kMaxQueuedPacketBytes = 64u << 20;
 constexpr double kSoundBufferSeconds = 2.0;
 constexpr std::chrono::seconds kCueWait{5};
 constexpr long kEcComplete = 1;
@@ -36,6 +41,12 @@ struct MediaStream::Decoders {
     double videoTimeBase = 0;
     double audioTimeBase = 0;
     double nextVideoTime = 0;
+    // Compressed pictures from the reader to the presenter (under mutex_).
+    struct Pending {
+        uint64_t generation;
+        ff::PacketPtr packet;
+    };
+    std::deque<Pending> packets;
 
     ~Decoders() {
         sws_freeContext(scaler);
@@ -176,7 +187,9 @@ void MediaStream::Seek(double seconds) {
         ++generation_;
         seekTarget_ = std::max(0.0, seconds);
         pictures_.clear();
-        videoEnded_ = videoDone_ = audioDone_ = completeSent_ = false;
+        ff_->packets.clear();
+        packetBytes_ = 0;
+        inputEnded_ = videoEnded_ = videoDone_ = audioDone_ = completeSent_ = false;
         audioStartKnown_ = false;
         wallBase_ = seekTarget_;
         wallAnchor_ = static_cast<int64_t>(WallNow());
@@ -196,6 +209,10 @@ std::shared_ptr<const ws::VideoFrame> MediaStream::TakeFrame() {
 
 double MediaStream::Position() const {
     std::lock_guard<std::mutex> lock(mutex_);
+    return PositionLocked();
+}
+
+double MediaStream::PositionLocked() const {
     if (audio_ && !audioDone_) {
         const double start = audioStartKnown_ ? audioStart_ : seekTarget_;
         return start + static_cast<double>(audio_->PlayedFrames()) / audio_->SampleRate();
@@ -241,6 +258,8 @@ void MediaStream::Publish(std::shared_ptr<const ws::VideoFrame> picture) {
 }
 
 // ---- Reader thread ----------------------------------------------------------------
+// Demuxes; decodes sound at once (into the source, which paces it) and
+// queues compressed pictures for the presenter, which decodes just ahead.
 
 void MediaStream::ReaderLoop() {
     AVFormatContext* format = ff_->format.get();
@@ -270,10 +289,8 @@ void MediaStream::ReaderLoop() {
         if (seek) {
             const int64_t ts = static_cast<int64_t>((startTime_ + target) * AV_TIME_BASE);
             av_seek_frame(format, -1, ts, AVSEEK_FLAG_BACKWARD);
-            if (ff_->video) avcodec_flush_buffers(ff_->video.get());
             if (ff_->audio) avcodec_flush_buffers(ff_->audio.get());
             ff_->resampler.reset();  // drop what it still holds
-            ff_->nextVideoTime = target;
             atEnd = false;
         }
         const int read = av_read_frame(format, packet.get());
@@ -288,6 +305,7 @@ void MediaStream::ReaderLoop() {
                 nothing = !anyDecoded_;
             }
             if (read != AVERROR_EOF && nothing) {
+                // Not a single packet could be read: the file is unplayable.
                 if (callbacks_.event) callbacks_.event(kEcErrorAbort);
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return abort_; });
@@ -297,55 +315,30 @@ void MediaStream::ReaderLoop() {
             atEnd = true;
             continue;
         }
-        if (packet->stream_index == videoIndex_) DecodeVideo(packet.get(), generation);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            anyDecoded_ = true;
+        }
+        if (packet->stream_index == videoIndex_) QueuePacket(packet.get(), generation);
         else if (packet->stream_index == audioIndex_) DecodeAudio(packet.get(), generation, audioGeneration);
         av_packet_unref(packet.get());
     }
 }
 
-bool MediaStream::DecodeVideo(const AVPacket* packet, uint64_t generation) {
-    AVCodecContext* codec = ff_->video.get();
-    AVFrame* frame = ff_->frame.get();
-    const int sent = avcodec_send_packet(codec, packet);
-    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) return true;  // a bad packet
-    for (;;) {
-        if (avcodec_receive_frame(codec, frame) < 0) return true;
-        double time = ff_->nextVideoTime;
-        if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
-            time = frame->best_effort_timestamp * ff_->videoTimeBase - startTime_;
-        double duration = frameDuration_;
-        if (frame->pkt_duration > 0) duration = std::clamp(frame->pkt_duration * ff_->videoTimeBase, 0.001, 1.0);
-        ff_->nextVideoTime = time + duration;
-
-        ff_->scaler = sws_getCachedContext(ff_->scaler, frame->width, frame->height,
-                                           static_cast<AVPixelFormat>(frame->format), fitted_.width,
-                                           fitted_.height, AV_PIX_FMT_0RGB32, SWS_AREA, nullptr,
-                                           nullptr, nullptr);
-        if (!ff_->scaler || frame->width <= 0 || frame->height <= 0) {
-            av_frame_unref(frame);
-            continue;
-        }
-        auto picture = std::make_shared<ws::VideoFrame>();
-        picture->width = fitted_.width;
-        picture->height = fitted_.height;
-        picture->data.resize(static_cast<size_t>(fitted_.width) * fitted_.height);
-        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture->data.data()), nullptr, nullptr, nullptr};
-        int strides[4] = {fitted_.width * 4, 0, 0, 0};
-        sws_scale(ff_->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-        av_frame_unref(frame);
-        for (uint32_t& p : picture->data) p &= 0x00FFFFFFu;
-        if (!PushPicture(Queued{time, duration, generation, std::move(picture)})) return false;
-    }
-}
-
-bool MediaStream::PushPicture(Queued picture) {
+bool MediaStream::QueuePacket(AVPacket* packet, uint64_t generation) {
+    ff::PacketPtr copy = ff::NewPacket();
+    if (!copy) return false;
+    av_packet_move_ref(copy.get(), packet);
+    const size_t bytes = static_cast<size_t>(std::max(0, copy->size));
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] {
-        return abort_ || generation_ != picture.generation || pictures_.size() < kMaxQueuedPictures;
+        return abort_ || generation_ != generation ||
+               (ff_->packets.size() < kMaxQueuedPackets && packetBytes_ + bytes <= kMaxQueuedPacketBytes) ||
+               ff_->packets.empty();
     });
-    if (abort_ || generation_ != picture.generation) return false;
-    pictures_.push_back(std::move(picture));
-    anyDecoded_ = true;
+    if (abort_ || generation_ != generation) return false;
+    packetBytes_ += bytes;
+    ff_->packets.push_back(Decoders::Pending{generation, std::move(copy)});
     lock.unlock();
     changed_.notify_all();
     return true;
@@ -387,6 +380,9 @@ bool MediaStream::DecodeAudio(const AVPacket* packet, uint64_t generation, uint6
             const int made = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, audio_->SampleRate(), &in,
                                                  static_cast<AVSampleFormat>(frame->format),
                                                  frame->sample_rate, 0, nullptr);
+            // A mono sound goes to both speakers at its own level.
+            static const double kBothSpeakers[2] = {1.0, 1.0};
+            if (swr && in.nb_channels == 1) swr_set_matrix(swr, kBothSpeakers, 1);
             av_channel_layout_uninit(&in);
             ff_->resampler.reset(swr);
             if (made < 0 || !swr || swr_init(swr) < 0) {
@@ -426,31 +422,99 @@ bool MediaStream::DecodeAudio(const AVPacket* packet, uint64_t generation, uint6
 }
 
 void MediaStream::EndOfInput(uint64_t generation, uint64_t audioGeneration) {
-    if (ff_->video) DecodeVideo(nullptr, generation);
     if (ff_->audio) DecodeAudio(nullptr, generation, audioGeneration);
     if (audio_) audio_->MarkEnd(audioGeneration);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (generation_ == generation) videoEnded_ = true;
+        if (generation_ == generation) inputEnded_ = true;
     }
     changed_.notify_all();
 }
 
 // ---- Presenter thread --------------------------------------------------------------
 
+void MediaStream::DecodeVideo(const AVPacket* packet, uint64_t generation) {
+    AVCodecContext* codec = ff_->video.get();
+    AVFrame* frame = ff_->frame.get();
+    const int sent = avcodec_send_packet(codec, packet);
+    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) return;  // a bad packet
+    for (;;) {
+        if (avcodec_receive_frame(codec, frame) < 0) return;
+        double time = ff_->nextVideoTime;
+        if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
+            time = frame->best_effort_timestamp * ff_->videoTimeBase - startTime_;
+        double duration = frameDuration_;
+        if (frame->pkt_duration > 0) duration = std::clamp(frame->pkt_duration * ff_->videoTimeBase, 0.001, 1.0);
+        ff_->nextVideoTime = time + duration;
+
+        ff_->scaler = sws_getCachedContext(ff_->scaler, frame->width, frame->height,
+                                           static_cast<AVPixelFormat>(frame->format), fitted_.width,
+                                           fitted_.height, AV_PIX_FMT_0RGB32, SWS_AREA, nullptr,
+                                           nullptr, nullptr);
+        if (!ff_->scaler || frame->width <= 0 || frame->height <= 0) {
+            av_frame_unref(frame);
+            continue;
+        }
+        auto picture = std::make_shared<ws::VideoFrame>();
+        picture->width = fitted_.width;
+        picture->height = fitted_.height;
+        picture->data.resize(static_cast<size_t>(fitted_.width) * fitted_.height);
+        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture->data.data()), nullptr, nullptr, nullptr};
+        int strides[4] = {fitted_.width * 4, 0, 0, 0};
+        sws_scale(ff_->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+        av_frame_unref(frame);
+        for (uint32_t& p : picture->data) p &= 0x00FFFFFFu;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (generation_ != generation || abort_) continue;
+            pictures_.push_back(Queued{time, duration, generation, std::move(picture)});
+        }
+        changed_.notify_all();
+    }
+}
+
 void MediaStream::PresenterLoop() {
     double shownUntil = 0;
     std::unique_lock<std::mutex> lock(mutex_);
+    uint64_t generation = generation_;
     while (!abort_) {
+        if (generation_ != generation) {
+            // A seek: the decoder starts afresh at the new place.
+            generation = generation_;
+            ff_->nextVideoTime = seekTarget_;
+            shownUntil = seekTarget_;
+            lock.unlock();
+            avcodec_flush_buffers(ff_->video.get());
+            lock.lock();
+            continue;
+        }
+        // Decode ahead, whether running or not (a cue needs the first picture).
+        if (pictures_.size() < kMaxQueuedPictures && !videoEnded_) {
+            if (!ff_->packets.empty()) {
+                Decoders::Pending pending = std::move(ff_->packets.front());
+                ff_->packets.pop_front();
+                packetBytes_ -= std::min(packetBytes_, static_cast<size_t>(std::max(0, pending.packet->size)));
+                changed_.notify_all();
+                if (pending.generation != generation) continue;
+                lock.unlock();
+                DecodeVideo(pending.packet.get(), generation);
+                lock.lock();
+                continue;
+            }
+            if (inputEnded_) {
+                lock.unlock();
+                DecodeVideo(nullptr, generation);  // the pictures the decoder still holds
+                lock.lock();
+                if (generation_ == generation) videoEnded_ = true;
+                changed_.notify_all();
+                continue;
+            }
+        }
         if (!running_) {
             changed_.wait(lock);
             continue;
         }
-        while (!pictures_.empty() && pictures_.front().generation != generation_) pictures_.pop_front();
-        lock.unlock();
-        const double now = Position();
-        lock.lock();
-        if (abort_) break;
+        const double now = PositionLocked();
         if (pictures_.empty()) {
             if (videoEnded_ && !videoDone_ && now + 1e-6 >= shownUntil) {
                 videoDone_ = true;
@@ -463,18 +527,12 @@ void MediaStream::PresenterLoop() {
             continue;
         }
         const Queued& head = pictures_.front();
-        // With the sound starving while the queue is full, the sound cannot
-        // move the clock: show the picture rather than wait for ever.
-        const bool starving = audio_ && !audioDone_ && pictures_.size() >= kMaxQueuedPictures &&
-                              audio_->BufferedFrames() == 0 && !audio_->EndMarked();
-        if (now + 1e-4 >= head.time || starving) {
+        if (now + 1e-4 >= head.time) {
             Queued due = std::move(pictures_.front());
             pictures_.pop_front();
             changed_.notify_all();
             // Skip a picture that is already late for the next one.
-            if (!pictures_.empty() && pictures_.front().generation == due.generation &&
-                pictures_.front().time <= now)
-                continue;
+            if (!pictures_.empty() && pictures_.front().time <= now) continue;
             shownUntil = due.time + due.duration;
             lock.unlock();
             Publish(std::move(due.picture));

@@ -71,15 +71,17 @@ private:
     bool OpenStreams(const char* path, Size screen);
     void ReaderLoop();
     void PresenterLoop();
-    // Reader helpers.
-    bool DecodeVideo(const AVPacket* packet, uint64_t generation);
+    // Reader side.
+    bool QueuePacket(AVPacket* packet, uint64_t generation);
     bool DecodeAudio(const AVPacket* packet, uint64_t generation, uint64_t audioGeneration);
-    bool PushPicture(Queued picture);
     void EndOfInput(uint64_t generation, uint64_t audioGeneration);
+    // Presenter side: decodes one packet (nullptr: drains the decoder).
+    void DecodeVideo(const AVPacket* packet, uint64_t generation);
     void Publish(std::shared_ptr<const ws::VideoFrame> picture);
     void AudioFinished();
     void CheckComplete();
     double WallNow() const;
+    double PositionLocked() const;
 
     // FFmpeg state, used by the reader thread only once it runs.
     struct Decoders;
@@ -103,7 +105,9 @@ private:
     uint64_t generation_ = 0;  // bumped by every Seek
     double seekTarget_ = 0;
     std::deque<Queued> pictures_;
-    bool videoEnded_ = false;  // the reader delivered the last picture
+    size_t packetBytes_ = 0;   // compressed pictures queued (in Decoders)
+    bool inputEnded_ = false;  // the reader reached the end of the file
+    bool videoEnded_ = false;  // the last picture has been decoded
     bool videoDone_ = false;   // ... and it has been shown for its time
     bool audioDone_ = false;
     bool completeSent_ = false;
