@@ -32,7 +32,7 @@ extern HBITMAP g_SplashBitmap;
 void ComputeBarRectangle();
 void ShowControlBar();
 void CheckControlBar();
-LRESULT ControlBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ControlBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void LoadBarBitmaps();
 void FreeBarBitmaps();
 void PaintControlBar(HWND window);

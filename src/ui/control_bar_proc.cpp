@@ -104,7 +104,7 @@ void PaintControlBar(HWND window) {
     EndPaint(window, &paint);
 }
 
-LRESULT ControlBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ControlBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         LoadBarBitmaps();

@@ -26,7 +26,7 @@ extern MousePosition LastMousePosition;  // starts at (-1, -1)
 
 void RegisterWindowClasses(HINSTANCE instance);
 int CreateShowWindows(HINSTANCE instance, int showCommand);
-LRESULT ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Forgets the handles and the remembered mouse position (tests).
 void ResetShowWindowState();

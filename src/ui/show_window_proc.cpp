@@ -108,7 +108,7 @@ void PaintClosingSplash(HWND window) {
 
 }  // namespace
 
-LRESULT ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
         OnKeyDown(wParam);
