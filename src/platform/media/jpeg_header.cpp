@@ -69,7 +69,11 @@ JpegHeader ParseJpegHeader(const uint8_t* data, size_t size) {
         }
         at += 2;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no length
-        if (marker == 0xD9 || marker == 0xDA) break;  // end, or scan data before any frame
+        if (marker == 0xD9) break;
+        if (marker == 0xDA) {  // the first scan: everything the header says is known
+            header.scanOffset = at - 2;
+            break;
+        }
         if (at + 2 > size) break;
         const size_t length = Be16(data + at);
         if (length < 2 || at + length > size) break;
@@ -83,10 +87,10 @@ JpegHeader ParseJpegHeader(const uint8_t* data, size_t size) {
             header.width = Be16(payload + 3);
             header.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
             header.valid = header.width > 0 && header.height > 0;
-            return header;
         }
         at += length;
     }
+    if (header.scanOffset == 0) header.valid = false;  // no picture data follows
     return header;
 }
 
@@ -106,9 +110,35 @@ JpegHeader ReadJpegHeader(const char* path) {
         const size_t got = std::fread(bytes.data() + have, 1, want - have, file.get());
         bytes.resize(have + got);
         JpegHeader header = ParseJpegHeader(bytes.data(), bytes.size());
-        if (header.valid || got < want - have || want >= kMostHeaderBytes) return header;
+        if (header.scanOffset != 0 || got < want - have || want >= kMostHeaderBytes) return header;
         want *= 4;
     }
+}
+
+bool JpegHasEnd(const char* path, size_t scanOffset) {
+    struct Closer {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<FILE, Closer> file(std::fopen(path, "rb"));
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file.get());
+    if (size < 0 || static_cast<size_t>(size) <= scanOffset + 2) return false;
+    // Scan data never holds FF D9 (an FF there is followed by 00 or a restart
+    // marker), so the first one found from the end, past the scan start, is
+    // the real end. Search backwards in blocks.
+    constexpr size_t kBlock = 64 * 1024;
+    std::vector<uint8_t> block(kBlock + 1);
+    size_t end = static_cast<size_t>(size);
+    while (end > scanOffset + 2) {
+        const size_t begin = end - std::min(kBlock, end - scanOffset);
+        const size_t length = end - begin + (end < static_cast<size_t>(size) ? 1 : 0);
+        if (std::fseek(file.get(), static_cast<long>(begin), SEEK_SET) != 0) return false;
+        if (std::fread(block.data(), 1, length, file.get()) != length) return false;
+        for (size_t i = length - 1; i > 0; --i)
+            if (block[i - 1] == 0xFF && block[i] == 0xD9) return true;
+        end = begin;
+    }
+    return false;
 }
 
 }  // namespace tarn::media

@@ -15,11 +15,16 @@ struct JpegHeader {
     int height = 0;
     int orientation = 1;  // EXIF orientation 1..8 (1 when absent or invalid)
     bool progressive = false;
+    size_t scanOffset = 0;  // where the first scan starts (0: not found)
 };
 
 JpegHeader ParseJpegHeader(const uint8_t* data, size_t size);
 // Reads the start of the file (up to the frame header) and parses it.
 JpegHeader ReadJpegHeader(const char* path);
+
+// True when the file holds an end-of-image marker after `scanOffset`: a
+// JPEG cut short has none, and is not shown half-drawn.
+bool JpegHasEnd(const char* path, size_t scanOffset);
 
 // The orientation tag of an EXIF block (the APP1 payload after "Exif\0\0",
 // starting with the TIFF header); 1 when absent or invalid.

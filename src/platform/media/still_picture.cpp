@@ -68,7 +68,9 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out)
     int level = 0;
     if (stream->codecpar->codec_id == AV_CODEC_ID_MJPEG) {
         jpeg = ReadJpegHeader(path);
-        if (jpeg.valid) {
+        // A JPEG cut short would show half-drawn: refuse it as a whole.
+        if (!jpeg.valid || !JpegHasEnd(path, jpeg.scanOffset)) return StillResult::Failed;
+        {
             Size seen{jpeg.width, jpeg.height};
             if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
             Size target = FitInside(seen, screen);
@@ -88,6 +90,7 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out)
 
     ff::FramePtr frame = DecodeFirstFrame(format.get(), codec.get());
     if (!frame || frame->width <= 0 || frame->height <= 0) return StillResult::Failed;
+    if ((frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags) return StillResult::Failed;
     if (int64_t{frame->width} * frame->height > ff::kMaxDecodedPixels) return StillResult::Failed;
 
     const int orientation = jpeg.valid ? jpeg.orientation : 1;
