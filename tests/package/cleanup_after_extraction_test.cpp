@@ -1,0 +1,102 @@
+// What is left after a show: the player's own clean-up on an extracted and
+// rewritten show, the package process's clean-up behind it, and a show
+// description written by hand, whose files are never touched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "package/child_process.h"
+#include "package/package_builder.h"
+#include "package/scratch_folder.h"
+#include "show/cleanup.h"
+#include "startup/launch.h"
+#include "startup/package.h"
+#include "startup/package_files.h"
+
+namespace {
+
+using namespace tarn::test;
+
+class CleanUpAfterExtraction : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(&g_Show, 0, sizeof g_Show);
+        ForgetPackageFiles();
+        package_ = scratch_.outside() + "/show.pkg";
+    }
+
+    // Extracts and rewrites `items`, then closes the show as the player does.
+    void PlayAndClose(const std::vector<PackageItem>& items) {
+        WriteBytes(package_, BuildPackage(items, std::string(264, '\0')));
+        ASSERT_EQ(ExtractPackageFrom(package_.c_str()), 1);
+        RewriteShowDescription();
+        decorator_ = g_Show.TempFileDecorator;
+        // The player's start and close.
+        ReadShowSettings();
+        ReadBackgroundSound();
+        CleanUpShowFiles();
+    }
+
+    std::vector<std::string> Left() const { return scratch_.TempNames(); }
+    std::string Name(const std::string& entry) const {
+        return decorator_.substr(scratch_.temp().size() + 1) + "." + entry;
+    }
+
+    ScratchFolder scratch_;
+    std::string package_;
+    std::string decorator_;
+};
+
+TEST_F(CleanUpAfterExtraction, TheSampleLeavesOnlyThePlayerCopyWhichThePackageProcessDeletes) {
+    PlayAndClose(SampleItems());
+    // The decorator, the eight pictures and the show description are gone;
+    // the empty sound keys named nothing.
+    EXPECT_EQ(Left(), std::vector<std::string>{Name("stub.exe")});
+    DeletePackageFiles(nullptr);
+    EXPECT_TRUE(Left().empty());
+}
+
+TEST_F(CleanUpAfterExtraction, WithCleanZeroTheSlidesStayAndTheRestGoes) {
+    std::vector<PackageItem> items = SampleItems();
+    std::string ini = SampleShowDescription();
+    ini.replace(ini.find("BackgroundSound=\r\n"), 18, "BackgroundSound=tune.mp3\r\nCLEAN=0\r\n");
+    items[1].data = ini;
+    items.push_back({"tune.mp3", Placeholder(400, 77)});
+    PlayAndClose(items);
+
+    std::vector<std::string> expected{Name("stub.exe")};
+    for (int i = 0; i < 8; ++i) expected.push_back(Name("P" + std::to_string(1000 + i) + ".jpg"));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Left(), expected) << "the background sound goes whatever CLEAN says";
+}
+
+TEST(HandWrittenShow, PlayedAndClosedNoneOfItsFilesIsDeleted) {
+    // A person's show: pictures beside the show description, one of them
+    // in the temporary folder itself, and a decorator key naming a file.
+    ScratchFolder scratch;
+    const std::string folder = scratch.outside();
+    const std::string ini = folder + "/my show.ini";
+    const std::string inTemp = scratch.temp() + "/holiday.jpg";
+    WriteBytes(folder + "/a.jpg", "a");
+    WriteBytes(folder + "/a.wav", "sound");
+    WriteBytes(folder + "/tune.mp3", "tune");
+    WriteBytes(inTemp, "b");
+    WriteBytes(folder + "/notes.txt", "notes");
+    WriteBytes(ini, "[OPTIONS]\r\nBackgroundSound=" + folder + "/tune.mp3\r\nTempFileDecorator=" + folder +
+                        "/notes.txt\r\n[SLIDES]\r\nCount=2\r\nImage1000=" + folder + "/a.jpg\r\nSound1000=" +
+                        folder + "/a.wav\r\nImage1001=" + inTemp + "\r\n");
+    const std::string log = scratch.root() + "/log";
+    EXPECT_TRUE(ExitedWith(RunToEnd({TARN_TEST_PLAYER, ini}, {"TMPDIR=" + scratch.temp(),
+                                                              "TARN_TEST_PLAYER_LOG=" + log,
+                                                              "TARN_TEST_PLAYER_MODE=clean"}),
+                           0));
+    EXPECT_TRUE(Exists(log)) << "the player ran";
+    EXPECT_EQ(ScratchFolder::Names(folder),
+              (std::vector<std::string>{"a.jpg", "a.wav", "my show.ini", "notes.txt", "tune.mp3"}));
+    EXPECT_TRUE(Exists(inTemp));
+}
+
+}  // namespace
