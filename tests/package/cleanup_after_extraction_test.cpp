@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -71,6 +75,27 @@ TEST_F(CleanUpAfterExtraction, WithCleanZeroTheSlidesStayAndTheRestGoes) {
     for (int i = 0; i < 8; ++i) expected.push_back(Name("P" + std::to_string(1000 + i) + ".jpg"));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Left(), expected) << "the background sound goes whatever CLEAN says";
+}
+
+TEST_F(CleanUpAfterExtraction, AShowInterruptedBeforeItsStartIsNeverStartedAndLeavesNothing) {
+    WriteBytes(package_, BuildPackage(SampleItems()));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (ExtractPackageFrom(package_.c_str()) != 1) std::_Exit(2);
+            // A runnable player in place of the stub, so that a start would
+            // happen if it were tried.
+            std::snprintf(g_Show.PlayerPath, sizeof g_Show.PlayerPath, "%s", TARN_TEST_PLAYER);
+            std::raise(SIGTERM);  // caught since extraction began
+            RewriteShowDescription();
+            LaunchPlayer();
+            // A child that ran and was waited for shows in the children's
+            // usage, however soon the signal passed on to it ended it.
+            struct rusage children {};
+            getrusage(RUSAGE_CHILDREN, &children);
+            std::_Exit(children.ru_maxrss == 0 && scratch_.TempNames().empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(HandWrittenShow, PlayedAndClosedNoneOfItsFilesIsDeleted) {
