@@ -12,6 +12,10 @@
 # BENCH_SKIP_INSTALL=1, BENCH_VIEWERS ("tarnplayer feh mpv"), MPV_VO (x11).
 set -uo pipefail
 
+# The whole script is one block, read in full before it runs, so that editing
+# this file during a run does not change the run.
+{
+
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
 build="$root/build-bench"
@@ -163,8 +167,12 @@ done
 # Player mode alone (no package, no extraction), for the start-up breakdown.
 if [[ " $viewers " == *" tarnplayer "* ]]; then
   for ((n = 1; n <= repeats; n++)); do
-    # The player deletes its show description at close, and the slides unless CLEAN=0.
-    { cat "$show/manual.ini"; printf '[OPTIONS]\r\nCLEAN=0\r\n'; } >"$show/player-mode.ini"
+    # The player deletes its show description at close, and the slides unless
+    # CLEAN=0; the slides are named by their links in $show, never the cached photos.
+    {
+      printf '[OPTIONS]\r\nAdvanceMethod=0\r\nShowSplash=0\r\nCLEAN=0\r\n\r\n[SLIDES]\r\nCount=%d\r\n' "$photo_count"
+      for ((i = 0; i < photo_count; i++)); do printf 'Image%d=%s/%s\r\n' $((1000 + i)) "$show" "$(basename "${photos[$i]}")"; done
+    } >"$show/player-mode.ini"
     r=$(cd "$tmp" && probe_run "$results/tarnplayer-playermode-$n.txt" start --sigs "$sigs" --quit-key Escape -- "$tarnplayer" "$show/player-mode.ini")
     say "tarnplayer: player mode start $n/$repeats: $r"
   done
@@ -211,3 +219,5 @@ fi
 
 # --- table --------------------------------------------------------------------
 python3 "$here/report.py" "$results" "$root" | tee "$results/table.md"
+exit
+}
