@@ -5,6 +5,23 @@
 // The core is deterministic: windows, one message queue, timers on the
 // deadlines of the installed clock, painting into per-window pixel surfaces.
 // An edge connects it to a real screen (SDL) or to a test (headless).
+//
+// Behaviour worth knowing when writing against it:
+// - Fetch order: posted and input messages in arrival order, then the quit
+//   message, then paints owed by visible windows, then due timers.
+// - A periodic timer's next deadline is its previous deadline plus its
+//   period; one that fell a period or more behind skips ahead (no bursts).
+// - Showing a window, or resizing a visible one with repaint, owes it a full
+//   erase-and-paint, done when the queue is next fetched (or at once by
+//   UpdateWindow). Hidden windows are never painted.
+// - Showing a window with an activating command, SetWindowPos without
+//   SWP_NOACTIVATE on a visible window, and a click activate the window: it
+//   is raised and takes the focus. Hiding or destroying the focus window
+//   hands the focus to its visible owner, else to the highest visible window.
+// - Windows have no frames; parent and owner are the same thing here, and
+//   positions are always screen coordinates.
+// - UI thread only, except PostMessageA and IsWindow, which any thread may
+//   call.
 #pragma once
 
 #include <cstdint>

@@ -66,7 +66,11 @@ void Raise(HWND window) {
     const std::vector<HWND> before = Core().stacking;
     RaiseTree(window, 0);
     Restack();
-    if (Core().stacking != before) NotifyChanged(window);
+    const std::vector<HWND> after = Core().stacking;
+    // Tell the edge about every window that moved in the order.
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i >= before.size() || before[i] != after[i]) NotifyChanged(after[i]);
+    }
 }
 
 void SetFocusInternal(HWND window) {
