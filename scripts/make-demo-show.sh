@@ -36,7 +36,7 @@ picture gradients.png "gradients=s=900x600:c0=0x1b3a6b:c1=0xe07a5f:c2=0xf2cc8f:c
 ff -f lavfi -i "testsrc2=s=960x540:r=25:d=5" -f lavfi -i "sine=frequency=660:beep_factor=2:d=5" \
    -c:v libx264 -pix_fmt yuv420p -preset veryfast -c:a aac -b:a 96k -shortest "$out/clip.mp4"
 # 4. A tall portrait photo: fitted to the screen's height.
-picture sierpinski.jpg "sierpinski=s=1400x2100:seed=3" "Portrait" 90 -q:v 3
+picture sierpinski.jpg "sierpinski=s=1400x2100:seed=3,lutrgb=r='val*0.55+20':g='val*0.8+30':b='val*0.35+90'" "Portrait" 90 -q:v 3
 # 5. Colour bars, exactly screen-sized on a 1920x1080 screen.
 picture bars.png "smptehdbars=s=1920x1080" "Closing slide" 64
 

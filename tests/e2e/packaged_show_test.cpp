@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,22 +52,17 @@ std::string Hex(uint32_t colour) {
     return text;
 }
 
-// The generated show and its package, made once for all tests.
+// The generated show and its package, made in a folder of the test's own
+// (CTest runs the tests of this file in parallel processes).
 class ShowFiles {
 public:
-    static ShowFiles& Get() {
-        static ShowFiles files;
-        return files;
-    }
     bool ok = false;
     std::string folder;
     std::string package;
     std::string failure;
 
-private:
-    ShowFiles() {
-        folder = std::string(TARN_BINARY_DIR) + "/tests/e2e/show";
-        fs::remove_all(folder);
+    explicit ShowFiles(const std::string& where) {
+        folder = where;
         fs::create_directories(folder);
         const std::string log = folder + "/make.log";
         auto ff = [&](std::vector<std::string> args) {
@@ -122,13 +119,13 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 class PackagedShow : public ::testing::Test {
 protected:
     void SetUp() override {
-        ShowFiles& files = ShowFiles::Get();
-        ASSERT_TRUE(files.ok) << files.failure;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         work_ = std::string(TARN_BINARY_DIR) + "/tests/e2e/run-" + info->name();
         fs::remove_all(work_);
         fs::create_directories(work_ + "/tmp");
         temp_ = work_ + "/tmp";
+        files_ = std::make_unique<ShowFiles>(work_ + "/show");
+        ASSERT_TRUE(files_->ok) << files_->failure;
         ASSERT_TRUE(screen_.Start(kScreenWidth, kScreenHeight, work_ + "/xvfb.log"))
             << "Xvfb did not start; see " << work_ << "/xvfb.log";
     }
@@ -136,7 +133,7 @@ protected:
     void TearDown() override { package_.Kill(SIGKILL); }
 
     void StartPackage() {
-        package_ = ChildProcess::Spawn({ShowFiles::Get().package},
+        package_ = ChildProcess::Spawn({files_->package},
                                        {{"DISPLAY", screen_.Name()}, {"TMPDIR", temp_}}, work_ + "/player.log");
         ASSERT_TRUE(package_.Started());
     }
@@ -147,7 +144,12 @@ protected:
         for (;;) {
             last_ = screen_.Capture();
             if (condition(last_)) return true;
-            if (std::chrono::steady_clock::now() >= until || !package_.Running()) return false;
+            if (std::chrono::steady_clock::now() >= until) return false;
+            int code = -1;
+            if (package_.WaitFor(0, &code)) {
+                ADD_FAILURE() << "the package process ended early, exit code " << code;
+                return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
     }
@@ -184,6 +186,7 @@ protected:
     const Box small_ = FitRectangle(kSmallWidth, kSmallHeight, kScreenWidth, kScreenHeight);
     const Box clip_ = FitRectangle(kClipWidth, kClipHeight, kScreenWidth, kScreenHeight);
 
+    std::unique_ptr<ShowFiles> files_;
     VirtualScreen screen_;
     ChildProcess package_;
     ws::Pixels last_;
