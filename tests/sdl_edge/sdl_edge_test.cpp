@@ -204,6 +204,29 @@ TEST_F(SdlEdgeTest, MovingHidingAndDestroyingFollowTheCore) {
     EXPECT_EQ(edge_->NativeWindow(bar_), nullptr);
 }
 
+TEST_F(SdlEdgeTest, TheScreenStacksWindowsInTheCoresOrder) {
+    // The bar maps first; the show window maps later, on top of it on the
+    // screen, but the core keeps the owned bar above its owner.
+    ShowWindow(bar_, SW_SHOWNORMAL);
+    MoveWindow(bar_, 876, 20, 128, 32, TRUE);
+    edge_->Flush();
+    EXPECT_EQ(edge_->StackedWindows(), std::vector<HWND>{bar_});
+    SetWindowPos(show_, HWND_TOPMOST, 0, 0, 1024, 768, SWP_SHOWWINDOW);
+    edge_->Flush();
+    EXPECT_EQ(edge_->StackedWindows(), (std::vector<HWND>{show_, bar_}));
+
+    // Hidden and shown again, the bar comes back on top; gone, it leaves the list.
+    ShowWindow(bar_, SW_HIDE);
+    edge_->Flush();
+    EXPECT_EQ(edge_->StackedWindows(), std::vector<HWND>{show_});
+    ShowWindow(bar_, SW_SHOWNORMAL);
+    edge_->Flush();
+    EXPECT_EQ(edge_->StackedWindows(), (std::vector<HWND>{show_, bar_}));
+    DestroyWindow(bar_);
+    edge_->Flush();
+    EXPECT_EQ(edge_->StackedWindows(), std::vector<HWND>{show_});
+}
+
 TEST_F(SdlEdgeTest, TheSurfaceShowsTheComposedWindowWithItsOverlay) {
     g_colours[show_] = RGB(0, 0, 0);
     ShowBoth();

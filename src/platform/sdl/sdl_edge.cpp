@@ -90,6 +90,7 @@ void SdlEdge::WindowDestroyed(HWND window) {
     if (found == natives_.end()) return;
     if (found->second.window != nullptr) SDL_DestroyWindow(found->second.window);
     natives_.erase(found);
+    std::erase(stacked_, window);
 }
 
 void SdlEdge::Present(HWND window) { Entry(window).dirty = true; }
@@ -108,13 +109,13 @@ bool SdlEdge::CursorPos(POINT* point) {
 
 // ---- Bringing the screen in line with the core -------------------------------
 
-bool SdlEdge::Sync(HWND window, Native& native) {
+void SdlEdge::Sync(HWND window, Native& native) {
     native.changed = false;
     const WindowView view = View(window);
     const bool wantShown = view.visible && Width(view.rect) > 0 && Height(view.rect) > 0;
 
     if (native.window == nullptr) {
-        if (!wantShown) return false;
+        if (!wantShown) return;
         // The owned bar is an override-redirect popup: a window manager keeps
         // it above a screen-sized window, it takes no focus by itself and it
         // has no taskbar entry. The show window is borderless and resizable
@@ -124,7 +125,7 @@ bool SdlEdge::Sync(HWND window, Native& native) {
                                 : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
         native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect),
                                          Height(view.rect), kind | SDL_WINDOW_HIDDEN);
-        if (native.window == nullptr) return false;
+        if (native.window == nullptr) return;
         native.applied = view.rect;
         native.dirty = true;
         native.resized = true;
@@ -146,15 +147,17 @@ bool SdlEdge::Sync(HWND window, Native& native) {
         if (native.dirty) PresentNow(window, native);
         SDL_ShowWindow(native.window);
         native.shown = true;
+        stacked_.push_back(window);  // a window maps on top of the others
         if (!native.dirty) SDL_UpdateWindowSurface(native.window);
-        return true;
+        focusChanged_ = true;  // mapping moves the keyboard focus to the new window
+        return;
     }
     if (!wantShown && native.shown) {
         SDL_HideWindow(native.window);
         native.shown = false;
+        std::erase(stacked_, window);
         focusChanged_ = true;  // hiding a focused X window leaves the focus on nothing
     }
-    return false;
 }
 
 void SdlEdge::PresentNow(HWND window, Native& native) {
@@ -192,21 +195,24 @@ bool SdlEdge::HoldLastPicture(HWND window, Native& native) {
     return true;
 }
 
-void SdlEdge::RestackAbove(HWND shown) {
-    // Without a window manager stacking is the order of mapping and raising:
-    // whatever the core keeps above a window that was just mapped is raised
-    // again, bottom first.
-    bool above = false;
-    for (const WindowView& view : Windows()) {
-        if (view.handle == shown) {
-            above = true;
-            continue;
-        }
-        if (!above) continue;
+void SdlEdge::Restack(const std::vector<WindowView>& views) {
+    // Without a window manager stacking is the order of mapping and raising.
+    // From the lowest window whose place differs from the core's order
+    // upwards, every shown window is raised again, bottom first.
+    std::vector<HWND> wanted;
+    for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);
-        if (found != natives_.end() && found->second.shown) SDL_RaiseWindow(found->second.window);
+        if (found != natives_.end() && found->second.shown) wanted.push_back(view.handle);
     }
+    size_t same = 0;
+    while (same < wanted.size() && same < stacked_.size() && wanted[same] == stacked_[same]) ++same;
+    if (same == wanted.size() && wanted.size() == stacked_.size()) return;
+    for (size_t i = same; i < wanted.size(); ++i) SDL_RaiseWindow(natives_[wanted[i]].window);
+    if (same < wanted.size()) focusChanged_ = true;  // a raise may ask for activation
+    stacked_ = wanted;
 }
+
+std::vector<HWND> SdlEdge::StackedWindows() const { return stacked_; }
 
 void SdlEdge::ApplyFocus() {
     focusChanged_ = false;
@@ -219,17 +225,15 @@ void SdlEdge::ApplyFocus() {
 
 void SdlEdge::Flush() {
     const std::vector<WindowView> views = Windows();
-    std::vector<HWND> mapped;
     for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);
         if (found == natives_.end()) {
             if (!view.visible) continue;
             found = natives_.emplace(view.handle, Native{}).first;
         }
-        if (found->second.changed && Sync(view.handle, found->second)) mapped.push_back(view.handle);
+        if (found->second.changed) Sync(view.handle, found->second);
     }
-    for (HWND window : mapped) RestackAbove(window);
-    if (!mapped.empty()) focusChanged_ = true;
+    Restack(views);
 
     for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);

@@ -61,6 +61,8 @@ public:
     SDL_Window* NativeWindow(HWND window) const;
     // How many times the window's picture was copied to the screen.
     int PresentCount(HWND window) const;
+    // The shown windows in the order they are stacked on screen, bottom first.
+    std::vector<HWND> StackedWindows() const;
 
 private:
     struct Native {
@@ -79,14 +81,13 @@ private:
     Native& Entry(HWND window);
     HWND WindowOfSdlId(Uint32 id) const;
     bool IsLeaveMotion(const std::vector<SDL_Event>& events, size_t index) const;
-    // Returns true when the window was mapped by this call.
-    bool Sync(HWND window, Native& native);
+    void Sync(HWND window, Native& native);
     void PresentNow(HWND window, Native& native);
     static bool HasVisiblePicture(HWND window);
     // True while the window's last picture stays on screen instead of a
     // present that would show the window without any picture.
     bool HoldLastPicture(HWND window, Native& native);
-    void RestackAbove(HWND shown);
+    void Restack(const std::vector<WindowView>& views);
     void ApplyFocus();
     HWND TopLevelShowWindow() const;
 
@@ -95,6 +96,7 @@ private:
     Uint32 wakeEventType_ = 0;
     std::atomic<bool> wakePending_{false};
     std::map<HWND, Native> natives_;
+    std::vector<HWND> stacked_;  // shown windows as stacked on screen, bottom first
     bool focusChanged_ = false;
 };
 
