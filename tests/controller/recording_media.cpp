@@ -221,6 +221,10 @@ MediaRecorder::MediaRecorder(VirtualClock& virtualClock) : clock(virtualClock) {
         // The display graph is created in-process only; sound graphs admit
         // a local server as well.
         const bool sound = (context & CLSCTX_LOCAL_SERVER) != 0;
+        if (FAILED(creationFailure)) {
+            *graph = nullptr;
+            return creationFailure;
+        }
         *graph = static_cast<IGraphBuilder*>(new RecordingGraph(this, sound));
         return S_OK;
     });

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/win32.h"
 
 namespace tarn::test {
 
@@ -36,6 +37,8 @@ public:
     // inside RenderFile, as a slow decoder would make it).
     void SetRenderCost(int64_t ms) { renderCostMs = ms; }
     int64_t renderCostMs = 0;
+    // When set, every graph creation fails with this result.
+    HRESULT creationFailure = 0;
     // Source size reported for pictures.
     void SetPictureSize(int width, int height);
 

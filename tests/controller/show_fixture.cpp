@@ -120,7 +120,7 @@ void ShowFixture::TearDown() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-void ShowFixture::PrepareShow(const ShowSpec& spec) {
+void ShowFixture::WriteShow(const ShowSpec& spec) {
     auto touch = [this](const std::string& name) { std::ofstream(PathOf(name), std::ios::binary); };
 
     std::string text = "[OPTIONS]\r\n";
@@ -156,7 +156,10 @@ void ShowFixture::PrepareShow(const ShowSpec& spec) {
 
     std::snprintf(g_Show.ShowDescriptionPath, sizeof g_Show.ShowDescriptionPath, "%s", description.c_str());
     ReadShowSettings();
+}
 
+void ShowFixture::PrepareShow(const ShowSpec& spec) {
+    WriteShow(spec);
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterWindowClasses(instance);
     ASSERT_EQ(CreateShowWindows(instance, SW_SHOW), 1);

@@ -82,7 +82,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes the show and its files, reads its settings, creates the windows.
+    // Writes the show and its files and reads its settings.
+    void WriteShow(const ShowSpec& spec);
+    // WriteShow, then registers the classes and creates the windows.
     void PrepareShow(const ShowSpec& spec);
     // PrepareShow, then StartShow.
     void StartShowWith(const ShowSpec& spec);

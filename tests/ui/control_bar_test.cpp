@@ -63,6 +63,26 @@ TEST_F(ControlBar, IsCreatedHiddenAndOwnedByTheShowWindow) {
     EXPECT_EQ(show.bottom - show.top, 768);
 }
 
+TEST_F(ControlBar, AMediaFailureAtCreationFailsWithBothWindowsInPlace) {
+    WriteShow(ShowSpec::Slides(3));
+    media().creationFailure = E_FAIL;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterWindowClasses(instance);
+
+    EXPECT_EQ(CreateShowWindows(instance, SW_SHOW), 0);
+
+    EXPECT_TRUE(IsWindow(g_ShowWindow));
+    EXPECT_TRUE(IsWindow(g_ControlBarWindow));
+    EXPECT_FALSE(BarShown());
+    EXPECT_NE(g_SplashBitmap, nullptr) << "the bar's creation loaded its bitmaps";
+}
+
+TEST_F(ControlBar, WithoutRegisteredClassesNoWindowIsCreated) {
+    WriteShow(ShowSpec::Slides(3));
+    EXPECT_EQ(CreateShowWindows(GetModuleHandleA(nullptr), SW_SHOW), 0);
+    EXPECT_EQ(g_ShowWindow, nullptr);
+}
+
 // ---- Clicks by x / 32 -----------------------------------------------------------
 
 enum class Action { Previous, Next, Pause, Close, Nothing };
