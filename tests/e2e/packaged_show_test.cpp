@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -180,6 +181,11 @@ protected:
         EXPECT_EQ(code, 0);
         EXPECT_TRUE(FolderEntries(temp_).empty())
             << "left in the temporary folder: " << ::testing::PrintToString(FolderEntries(temp_));
+        // The package process and the player say nothing, even on a machine
+        // without a sound card.
+        std::ifstream log(work_ + "/player.log");
+        const std::string said((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(said, "");
     }
 
     const Box large_ = FitRectangle(kLargeWidth, kLargeHeight, kScreenWidth, kScreenHeight);

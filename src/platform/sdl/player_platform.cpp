@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/media/sdl_audio.h"
+#include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
@@ -21,7 +22,8 @@ bool StartPlayerPlatform() {
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();
     ws::InstallEdge(edge);
-    // Without a sound device the show goes on in silence.
+    // Without a sound device the show goes on in silence, and says nothing.
+    QuietSoundLibraries();
     media::StartSdlAudio();
     return true;
 }
