@@ -7,7 +7,20 @@
 #pragma once
 
 #ifdef _WIN32
+// USER, GDI, kernel and registry only: the COM and media headers declare
+// names (IUnknown, IID_IUnknown, CLSCTX_*) that media/graph.h has its own
+// forms of. The player needs just the apartment calls from COM.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
+extern "C" {
+DECLSPEC_IMPORT HRESULT WINAPI CoInitialize(LPVOID reserved);
+DECLSPEC_IMPORT void WINAPI CoUninitialize(void);
+}
 #else
 
 #include <cstdint>
