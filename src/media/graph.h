@@ -72,8 +72,13 @@ inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
 inline constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
 
+// <windows.h> defines these two as macros of the same values.
+#ifndef E_ABORT
 inline constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
+#endif
+#ifndef REGDB_E_CLASSNOTREG
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
+#endif
 // The graph found no way to play the file (format unknown or unreadable).
 inline constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = static_cast<HRESULT>(0x8004025Eu);
 inline constexpr HRESULT VFW_E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);

@@ -86,9 +86,9 @@ HRESULT MediaPlayer::RenderSlide(const char* name, HWND owner) {
     // The UTF-16 name: lstrlenA + 1 units, the first set to 0 so that a
     // failed conversion leaves the empty name. Short names stay on the stack.
     const int units = (name ? lstrlenA(name) : 0) + 1;
-    std::array<WCHAR, MAX_PATH * 2> local;
-    std::vector<WCHAR> large;
-    WCHAR* wide = local.data();
+    std::array<tarn::media::WCHAR, MAX_PATH * 2> local;
+    std::vector<tarn::media::WCHAR> large;
+    tarn::media::WCHAR* wide = local.data();
     if (units > static_cast<int>(local.size())) {
         large.resize(static_cast<size_t>(units));
         wide = large.data();

@@ -9,7 +9,7 @@ SoundChannel::~SoundChannel() { Stop(); }
 HRESULT SoundChannel::Play(const char* name, HWND window, UINT message) {
     // The name in both forms: 8-bit for the existence test, UTF-16 for the graph.
     const int length = name ? lstrlenA(name) : 0;
-    std::vector<WCHAR> wide(static_cast<size_t>(length) + 1, 0);
+    std::vector<tarn::media::WCHAR> wide(static_cast<size_t>(length) + 1, 0);
     if (length > 0) AnsiToWide(name, wide.data(), length + 1);
 
     if (length == 0 || GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return -1;
