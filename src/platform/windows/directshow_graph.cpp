@@ -1,0 +1,333 @@
+// The graph interface of media/graph.h on DirectShow.
+//
+// Every graph object is a real filter graph. Clips and sounds are rendered,
+// run, positioned and reported by it, each call passed to the interface of
+// the same name. A still picture, which DirectShow has no source for, is
+// decoded by the imaging component instead and shown in a window of its own
+// that answers the video-window calls the way the graph's renderer would;
+// its "stream" ends as soon as it runs.
+//
+// media/graph.h comes before the SDK's media headers: those define as
+// macros several names that it declares as constants.
+#include "media/graph.h"
+#include "platform/media/platform_media.h"
+
+#include <dshow.h>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+
+#include "platform/windows/com_ref.h"
+#include "platform/windows/picture_window.h"
+
+namespace tarn {
+namespace {
+
+static_assert(sizeof(media::WCHAR) == sizeof(wchar_t), "UTF-16 names pass to Windows as they are");
+
+const wchar_t* WindowsText(media::LPCWSTR text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// How long a cue waits for the renderers to hold their first data.
+constexpr LONG kCueMilliseconds = 5000;
+
+// The effect of IMediaControl::StopWhenReady, done here in the caller's
+// thread: some graphs stop from a thread of their own, which may come after
+// the caller has started the graph again.
+HRESULT CueThenStop(::IMediaControl* control) {
+    const HRESULT paused = control->Pause();
+    if (FAILED(paused)) return paused;
+    OAFilterState state = State_Stopped;
+    control->GetState(kCueMilliseconds, &state);
+    return control->Stop();
+}
+
+bool HasConnectedPin(::IBaseFilter* filter) {
+    ComRef<::IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.Put()))) return false;
+    for (;;) {
+        ComRef<::IPin> pin;
+        if (pins->Next(1, pin.Put(), nullptr) != S_OK) return false;
+        ComRef<::IPin> peer;
+        if (SUCCEEDED(pin->ConnectedTo(peer.Put())) && peer) return true;
+    }
+}
+
+class WindowsGraph final : public media::IGraphBuilder,
+                           public media::IMediaControl,
+                           public media::IMediaEventEx,
+                           public media::IMediaPosition,
+                           public media::IVideoWindow,
+                           public media::IBasicVideo {
+public:
+    explicit WindowsGraph(ComRef<::IGraphBuilder> graph)
+        : graph_(std::move(graph)), number_(media::NewGraphNumber()) {}
+
+    // IUnknown
+    HRESULT QueryInterface(const media::Guid& riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (riid == media::IID_IUnknown || riid == media::IID_IGraphBuilder) {
+            *object = static_cast<media::IGraphBuilder*>(this);
+        } else if (riid == media::IID_IMediaControl) {
+            *object = static_cast<media::IMediaControl*>(this);
+        } else if (riid == media::IID_IMediaEventEx) {
+            *object = static_cast<media::IMediaEventEx*>(this);
+        } else if (riid == media::IID_IMediaPosition) {
+            *object = static_cast<media::IMediaPosition*>(this);
+        } else if (riid == media::IID_IVideoWindow) {
+            *object = static_cast<media::IVideoWindow*>(this);
+        } else if (riid == media::IID_IBasicVideo) {
+            *object = static_cast<media::IBasicVideo*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // IGraphBuilder
+    HRESULT RenderFile(media::LPCWSTR file, media::LPCWSTR) override {
+        if (picture_ || rendered_) return VFW_E_WRONG_STATE;
+        const wchar_t* path = WindowsText(file);
+        picture_ = PictureWindow::Open(path);
+        if (picture_) return S_OK;
+        // The plain video renderer goes into the graph first, so that a
+        // clip's pictures take it rather than the default one, which needs
+        // Direct3D. A file without pictures leaves it unconnected: it goes
+        // again, or the graph would wait for it to finish.
+        ComRef<::IBaseFilter> renderer;
+        if (SUCCEEDED(::CoCreateInstance(::CLSID_VideoRenderer, nullptr, ::CLSCTX_INPROC_SERVER,
+                                         ::IID_IBaseFilter, renderer.PutVoid())) &&
+            FAILED(graph_->AddFilter(renderer.Get(), L"Video Renderer"))) {
+            renderer.Reset();
+        }
+        const HRESULT hr = graph_->RenderFile(path, nullptr);
+        if (renderer && !HasConnectedPin(renderer.Get())) graph_->RemoveFilter(renderer.Get());
+        rendered_ = SUCCEEDED(hr);
+        return hr;
+    }
+    uint64_t GraphNumber() override { return number_; }
+
+    // IMediaControl
+    HRESULT Run() override {
+        if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
+        AutoShow();
+        if (!pictureRunning_) {
+            pictureRunning_ = true;
+            if (!pictureComplete_) {
+                pictureComplete_ = true;
+                QueueEvent(EC_COMPLETE);
+            }
+        }
+        return S_OK;
+    }
+    HRESULT Pause() override {
+        if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Pause(); }));
+        AutoShow();
+        pictureRunning_ = false;
+        return S_OK;
+    }
+    HRESULT Stop() override {
+        if (!picture_) return Control([](::IMediaControl* c) { return c->Stop(); });
+        pictureRunning_ = false;
+        return S_OK;
+    }
+    HRESULT StopWhenReady() override {
+        if (!picture_) return AutoShown(Control(&CueThenStop));
+        AutoShow();
+        pictureRunning_ = false;
+        return S_OK;
+    }
+
+    // IMediaEventEx
+    HRESULT SetNotifyWindow(media::OAHWND window, LONG message, LONG_PTR instance) override {
+        notifyWindow_ = reinterpret_cast<HWND>(window);
+        notifyMessage_ = static_cast<UINT>(message);
+        notifyInstance_ = instance;
+        if (picture_) {
+            // Events already queued are announced to the new window.
+            for (size_t i = 0; i < events_.size(); ++i) Announce();
+            return S_OK;
+        }
+        return Events([&](::IMediaEventEx* e) {
+            return e->SetNotifyWindow(window, message, instance);
+        });
+    }
+    HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout) override {
+        if (!picture_) {
+            return Events([&](::IMediaEventEx* e) {
+                return e->GetEvent(code, param1, param2, timeout);
+            });
+        }
+        if (events_.empty()) return E_ABORT;
+        *code = events_.front();
+        *param1 = 0;
+        *param2 = 0;
+        events_.pop_front();
+        return S_OK;
+    }
+    HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override {
+        if (picture_) return S_OK;
+        return Events([&](::IMediaEventEx* e) { return e->FreeEventParams(code, param1, param2); });
+    }
+
+    // IMediaPosition
+    HRESULT put_CurrentPosition(media::REFTIME seconds) override {
+        if (!picture_) {
+            ComRef<::IMediaPosition> position;
+            if (FAILED(graph_->QueryInterface(IID_IMediaPosition, position.PutVoid()))) {
+                return E_NOINTERFACE;
+            }
+            return position->put_CurrentPosition(seconds);
+        }
+        // Back at the start, the picture's stream ends again when it runs.
+        pictureComplete_ = false;
+        if (pictureRunning_) {
+            pictureRunning_ = false;
+            Run();
+        }
+        return S_OK;
+    }
+
+    // IVideoWindow
+    HRESULT put_Visible(LONG visible) override {
+        hidden_ = visible == 0;
+        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
+        picture_->SetVisible(!hidden_);
+        return S_OK;
+    }
+    HRESULT put_Owner(media::OAHWND owner) override {
+        owner_ = reinterpret_cast<HWND>(owner);
+        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Owner(owner); });
+        picture_->SetOwner(owner_);
+        return S_OK;
+    }
+    HRESULT put_MessageDrain(media::OAHWND drain) override {
+        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_MessageDrain(drain); });
+        picture_->SetMessageDrain(reinterpret_cast<HWND>(drain));
+        return S_OK;
+    }
+    HRESULT put_WindowStyle(LONG style) override {
+        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_WindowStyle(style); });
+        picture_->SetStyle(style);
+        return S_OK;
+    }
+    HRESULT SetWindowForeground(LONG focus) override {
+        if (!picture_) return Video([&](::IVideoWindow* v) { return v->SetWindowForeground(focus); });
+        picture_->TakeForeground(focus != 0);
+        return S_OK;
+    }
+    HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) override {
+        if (!picture_) {
+            return Video([&](::IVideoWindow* v) {
+                return v->SetWindowPosition(left, top, width, height);
+            });
+        }
+        return picture_->SetPosition(left, top, width, height) ? S_OK : E_FAIL;
+    }
+
+    // IBasicVideo
+    HRESULT get_SourceWidth(LONG* width) override {
+        if (width == nullptr) return E_POINTER;
+        if (picture_) {
+            *width = picture_->SourceWidth();
+            return S_OK;
+        }
+        return BasicVideo([&](::IBasicVideo* b) { return b->get_SourceWidth(width); });
+    }
+    HRESULT get_SourceHeight(LONG* height) override {
+        if (height == nullptr) return E_POINTER;
+        if (picture_) {
+            *height = picture_->SourceHeight();
+            return S_OK;
+        }
+        return BasicVideo([&](::IBasicVideo* b) { return b->get_SourceHeight(height); });
+    }
+
+private:
+    ~WindowsGraph() {
+        // A clip's graph is stopped by its renderers when the last reference
+        // goes; the picture window goes with the picture.
+        picture_.reset();
+    }
+
+    template <class I, class Call>
+    HRESULT Forward(const IID& iid, Call call) {
+        ComRef<I> face;
+        const HRESULT hr = graph_->QueryInterface(iid, face.PutVoid());
+        if (FAILED(hr)) return hr;
+        return call(face.Get());
+    }
+    template <class Call>
+    HRESULT Control(Call call) { return Forward<::IMediaControl>(IID_IMediaControl, call); }
+    template <class Call>
+    HRESULT Events(Call call) { return Forward<::IMediaEventEx>(IID_IMediaEventEx, call); }
+    template <class Call>
+    HRESULT Video(Call call) { return Forward<::IVideoWindow>(IID_IVideoWindow, call); }
+    template <class Call>
+    HRESULT BasicVideo(Call call) { return Forward<::IBasicVideo>(IID_IBasicVideo, call); }
+
+    // A renderer shows its window when the graph pauses or runs, unless it
+    // was hidden; a window nobody owns stays out of sight.
+    void AutoShow() {
+        if (owner_ != nullptr && !hidden_) picture_->SetVisible(true);
+    }
+    // The same for a clip's renderer, for the renderers that leave a window
+    // whose style was set without WS_VISIBLE hidden (Wine's do).
+    HRESULT AutoShown(HRESULT state) {
+        if (SUCCEEDED(state) && owner_ != nullptr && !hidden_) {
+            Video([](::IVideoWindow* v) { return v->put_Visible(OATRUE); });
+        }
+        return state;
+    }
+
+    void QueueEvent(LONG code) {
+        events_.push_back(code);
+        Announce();
+    }
+    void Announce() {
+        if (notifyWindow_ != nullptr) {
+            PostMessageW(notifyWindow_, notifyMessage_, 0, notifyInstance_);
+        }
+    }
+
+    std::atomic<ULONG> references_{1};
+    ComRef<::IGraphBuilder> graph_;
+    const uint64_t number_;
+    bool rendered_ = false;
+
+    std::unique_ptr<PictureWindow> picture_;
+    HWND owner_ = nullptr;
+    bool hidden_ = false;
+    bool pictureRunning_ = false;
+    bool pictureComplete_ = false;
+    std::deque<LONG> events_;
+    HWND notifyWindow_ = nullptr;
+    UINT notifyMessage_ = 0;
+    LONG_PTR notifyInstance_ = 0;
+};
+
+}  // namespace
+}  // namespace tarn
+
+namespace tarn::media {
+
+HRESULT CreatePlatformGraph(IUnknown** graph) {
+    if (graph == nullptr) return E_POINTER;
+    *graph = nullptr;
+    ComRef<::IGraphBuilder> filterGraph;
+    const HRESULT hr = ::CoCreateInstance(::CLSID_FilterGraph, nullptr, ::CLSCTX_INPROC_SERVER,
+                                          ::IID_IGraphBuilder, filterGraph.PutVoid());
+    if (FAILED(hr)) return hr;
+    *graph = static_cast<IGraphBuilder*>(new tarn::WindowsGraph(std::move(filterGraph)));
+    return S_OK;
+}
+
+}  // namespace tarn::media

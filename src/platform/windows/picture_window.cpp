@@ -1,0 +1,201 @@
+#include "platform/windows/picture_window.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include "platform/windows/com_ref.h"
+
+namespace tarn {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TarnPictureWindow";
+
+ATOM RegisterPictureClass() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = DefWindowProcW;  // replaced per window
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        windowClass.lpszClassName = kClassName;
+        return RegisterClassExW(&windowClass);
+    }();
+    return atom;
+}
+
+ComRef<IWICImagingFactory> ImagingFactory() {
+    ComRef<IWICImagingFactory> factory;
+    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                     IID_IWICImagingFactory, factory.PutVoid());
+    return factory;
+}
+
+// The first frame of the picture at `path`, or nothing.
+ComRef<IWICBitmapFrameDecode> FirstFrame(IWICImagingFactory* factory, const wchar_t* path) {
+    ComRef<IWICBitmapDecoder> decoder;
+    ComRef<IWICBitmapFrameDecode> frame;
+    if (FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Put()))) {
+        return frame;
+    }
+    decoder->GetFrame(0, frame.Put());
+    return frame;
+}
+
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+}
+
+}  // namespace
+
+std::unique_ptr<PictureWindow> PictureWindow::Open(const wchar_t* path) {
+    if (path == nullptr || path[0] == L'\0') return nullptr;
+    ComRef<IWICImagingFactory> factory = ImagingFactory();
+    if (!factory) return nullptr;
+    ComRef<IWICBitmapFrameDecode> frame = FirstFrame(factory.Get(), path);
+    UINT width = 0;
+    UINT height = 0;
+    if (!frame || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0) {
+        return nullptr;
+    }
+    if (!RegisterPictureClass()) return nullptr;
+
+    std::unique_ptr<PictureWindow> picture(new PictureWindow);
+    picture->path_ = path;
+    picture->sourceWidth_ = static_cast<LONG>(width);
+    picture->sourceHeight_ = static_cast<LONG>(height);
+    picture->window_ = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
+                                       static_cast<int>(width), static_cast<int>(height), nullptr,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (picture->window_ == nullptr) return nullptr;
+    SetWindowLongPtrW(picture->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture.get()));
+    SetWindowLongPtrW(picture->window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    return picture;
+}
+
+PictureWindow::~PictureWindow() {
+    if (window_ != nullptr) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+void PictureWindow::SetOwner(HWND owner) {
+    SetParent(window_, owner);
+    LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    style = owner != nullptr ? (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD
+                             : (style & ~static_cast<LONG_PTR>(WS_CHILD)) | WS_POPUP;
+    SetWindowLongPtrW(window_, GWL_STYLE, style);
+}
+
+void PictureWindow::SetVisible(bool visible) {
+    ShowWindow(window_, visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+    if (visible) UpdateWindow(window_);
+}
+
+void PictureWindow::SetStyle(LONG style) {
+    // The window keeps its visibility; the rest is the caller's.
+    const LONG_PTR visible = GetWindowLongPtrW(window_, GWL_STYLE) & WS_VISIBLE;
+    SetWindowLongPtrW(window_, GWL_STYLE, (static_cast<LONG_PTR>(style) & ~WS_VISIBLE) | visible);
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void PictureWindow::TakeForeground(bool focus) {
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (focus) SetFocus(window_);
+}
+
+bool PictureWindow::SetPosition(LONG left, LONG top, LONG width, LONG height) {
+    MoveWindow(window_, left, top, width, height, TRUE);
+    return Scale(width, height);
+}
+
+bool PictureWindow::Scale(LONG width, LONG height) {
+    if (width == pixelWidth_ && height == pixelHeight_ && !pixels_.empty()) return true;
+    pixels_.clear();
+    pixelWidth_ = 0;
+    pixelHeight_ = 0;
+    if (width <= 0 || height <= 0) return true;  // nothing to show
+
+    // The decoder is opened for each scaling and let go at once, so the
+    // file is not held and no full-size copy of the picture stays.
+    ComRef<IWICImagingFactory> factory = ImagingFactory();
+    if (!factory) return false;
+    ComRef<IWICBitmapFrameDecode> frame = FirstFrame(factory.Get(), path_.c_str());
+    if (!frame) return false;
+    IWICBitmapSource* source = frame.Get();
+    ComRef<IWICBitmapScaler> scaler;
+    if (width != sourceWidth_ || height != sourceHeight_) {
+        if (FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
+            FAILED(scaler->Initialize(frame.Get(), static_cast<UINT>(width),
+                                      static_cast<UINT>(height), WICBitmapInterpolationModeFant))) {
+            return false;
+        }
+        source = scaler.Get();
+    }
+    ComRef<IWICFormatConverter> converter;
+    if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
+        FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppBGR,
+                                     WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom))) {
+        return false;
+    }
+    const UINT stride = static_cast<UINT>(width) * 4;
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+    if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()),
+                                     pixels.data()))) {
+        return false;
+    }
+    pixels_ = std::move(pixels);
+    pixelWidth_ = width;
+    pixelHeight_ = height;
+    InvalidateRect(window_, nullptr, FALSE);
+    return true;
+}
+
+void PictureWindow::Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window_, &paint);
+    RECT client;
+    GetClientRect(window_, &client);
+    if (!pixels_.empty()) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = pixelWidth_;
+        info.bmiHeader.biHeight = -pixelHeight_;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, pixelWidth_, pixelHeight_,
+                      pixels_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    } else {
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    EndPaint(window_, &paint);
+}
+
+LRESULT CALLBACK PictureWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    auto* picture = reinterpret_cast<PictureWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (picture != nullptr) {
+        if (IsInput(message) && picture->drain_ != nullptr) {
+            PostMessageW(picture->drain_, message, wParam, lParam);
+            return 0;
+        }
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel
+        case WM_PAINT:
+            picture->Paint();
+            return 0;
+        default:
+            break;
+        }
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace tarn
