@@ -59,6 +59,11 @@ HRESULT CoCreateInstance(const Guid& clsid, IUnknown* outer, DWORD context, cons
     return hr;
 }
 
+void HintUpcomingFile(const char* name) {
+    if (!name || !*name || CurrentGraphFactory()) return;
+    PreparePlatformFile(name);
+}
+
 HRESULT OleRun(IUnknown* object) { return object ? S_OK : E_INVALIDARG; }
 
 HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* outer) {

@@ -284,6 +284,11 @@ HRESULT OleRun(IUnknown* object);
 // Opens the default sound device (`device` null).
 HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* outer);
 
+// Tells the platform that the file `name` (8-bit) is likely to be rendered
+// soon, so that it may prepare it ahead of time. Has no effect while a test
+// graph factory is installed.
+void HintUpcomingFile(const char* name);
+
 // Makes a new graph; returns its IUnknown (one reference) in *graph.
 using GraphFactory = std::function<HRESULT(DWORD context, IUnknown** graph)>;
 // Opens the sound device; returns it (one reference) in *sound.

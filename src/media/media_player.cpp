@@ -78,7 +78,16 @@ HRESULT MediaPlayer::ShowSlide(const char* name, HWND owner) {
     // skipped and the background stays.
     if (const HRESULT hr = Initialise(); FAILED(hr)) return hr;
     RenderSlide(name, owner);
-    return mediaControl->Run();
+    const HRESULT result = mediaControl->Run();
+    // Let the platform prepare the neighbouring slides, the next one last
+    // (first in line), so that the next change only places a ready picture.
+    char neighbour[SHOW_PATH_BYTES];
+    for (const int32_t index : {g_Show.CurrentSlide - 1, g_Show.CurrentSlide + 1}) {
+        if (index < 0 || index >= g_Show.Count) continue;
+        ReadImageNameAt(index, neighbour, sizeof neighbour);
+        HintUpcomingFile(neighbour);
+    }
+    return result;
 }
 
 HRESULT MediaPlayer::RenderSlide(const char* name, HWND owner) {
@@ -198,10 +207,11 @@ void MediaPlayer::Reset() {
     backgroundFinished = false;
 }
 
-// Constructed by a static initialiser before the entry runs; destroyed at
-// process exit, when it stops and releases the sound graphs still held.
-namespace {
-MediaPlayer g_MediaPlayer;
+// Made on first use, which is when the show windows exist: it is then
+// destroyed at process exit before the window system that its graphs post
+// to, so the sound graphs it still holds are stopped and released while
+// everything they use is still there.
+MediaPlayer& TheMediaPlayer() {
+    static MediaPlayer player;
+    return player;
 }
-
-MediaPlayer& TheMediaPlayer() { return g_MediaPlayer; }

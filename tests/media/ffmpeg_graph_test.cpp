@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include "platform/media/audio_output.h"
 #include "platform/media/clock_audio_sink.h"
 #include "platform/media/ffmpeg_graph.h"
+#include "platform/media/picture_cache.h"
 #include "platform/window_system.h"
 
 namespace {
@@ -221,6 +223,26 @@ TEST_F(GraphTest, AnExifTurnedPhotoIsShownUprightWithTheTurnedSize) {
     ASSERT_TRUE(picture);
     EXPECT_TRUE(IsBlue(picture->At(120, 40)));
     EXPECT_TRUE(IsRed(picture->At(120, 280)));
+}
+
+TEST_F(GraphTest, APreparedPictureIsPlacedWithoutDecodingAgainUntilTheFileChanges) {
+    tm::ClearPreparedPictures();
+    const std::string path = folder.Path("changing.jpg");
+    std::filesystem::copy_file(media_test::HalvesJpeg(), path);
+    tm::PreparePicture(path, tm::Size{1024, 768});
+    EXPECT_TRUE(tm::PictureIsPrepared(path, tm::Size{1024, 768}));
+    EXPECT_FALSE(tm::PictureIsPrepared(path, tm::Size{800, 600})) << "made for another screen";
+    ASSERT_EQ(Render(path), S_OK);
+    const auto first = Ffmpeg().CurrentPicture();
+    ASSERT_EQ(Render(path), S_OK);
+    EXPECT_EQ(Ffmpeg().CurrentPicture(), first) << "the very same decoded picture";
+
+    // Another picture under the same name is decoded anew.
+    folder.Write("changing.jpg", media_test::ReadBytes(media_test::StillFixture("baseline.jpg", 320, 240)));
+    ASSERT_EQ(Render(path), S_OK);
+    ASSERT_NE(Ffmpeg().CurrentPicture(), first);
+    EXPECT_NE(Ffmpeg().CurrentPicture()->data, first->data);
+    tm::ClearPreparedPictures();
 }
 
 // ---- Sounds ------------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <vector>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +15,7 @@
 #include "media/media_test_support.h"
 #include "platform/media/audio_output.h"
 #include "platform/media/clock_audio_sink.h"
+#include "platform/media/picture_cache.h"
 #include "platform/window_system.h"
 #include "show/show_record.h"
 
@@ -174,6 +177,33 @@ TEST_F(PlaybackTest, ASoundNamedAsASlideRendersWithoutAPicture) {
     EXPECT_TRUE(player->HoldsDisplayGraph());
     EXPECT_FALSE(ShowsPicture());
     EXPECT_EQ(sink->AttachedSources(), 1) << "it plays through the display graph";
+}
+
+TEST_F(PlaybackTest, ShowingASlidePreparesItsNeighbours) {
+    tm::ClearPreparedPictures();
+    std::vector<std::string> slides;
+    for (int i = 0; i < 3; ++i) {
+        slides.push_back(folder.Path("slide" + std::to_string(i) + ".jpg"));
+        folder.Write("slide" + std::to_string(i) + ".jpg",
+                     media_test::ReadBytes(i == 1 ? media_test::HalvesJpeg()
+                                                  : media_test::StillFixture("baseline.jpg", 320, 240)));
+    }
+    const std::string show = folder.Write(
+        "show.ini", "[SLIDES]\nCount=3\nImage1000=" + slides[0] + "\nImage1001=" + slides[1] +
+                        "\nImage1002=" + slides[2] + "\n");
+    std::snprintf(g_Show.ShowDescriptionPath, sizeof g_Show.ShowDescriptionPath, "%s", show.c_str());
+    g_Show.Count = 3;
+    g_Show.CurrentSlide = 0;
+    const tm::Size screen{1024, 768};
+    EXPECT_FALSE(tm::PictureIsPrepared(slides[1], screen));
+    player->ShowSlide(slides[0].c_str(), window);
+    EXPECT_TRUE(tm::PictureIsPrepared(slides[1], screen));
+    EXPECT_FALSE(tm::PictureIsPrepared(slides[2], screen)) << "only the neighbours";
+    g_Show.CurrentSlide = 1;
+    player->ShowSlide(slides[1].c_str(), window);
+    EXPECT_TRUE(tm::PictureIsPrepared(slides[2], screen));
+    EXPECT_TRUE(tm::PictureIsPrepared(slides[0], screen));
+    tm::ClearPreparedPictures();
 }
 
 std::string Patched(std::string bytes, size_t at, const std::string& with) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/media/frame_pump.h"
+#include "platform/media/picture_cache.h"
 #include "platform/window_system.h"
 
 namespace tarn::media {
@@ -64,7 +65,7 @@ HRESULT FfmpegGraph::RenderFile(LPCWSTR file, LPCWSTR) {
 
     const Size screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     StillPicture still;
-    switch (DecodeStillPicture(path.c_str(), screen, &still)) {
+    switch (DecodeStillPictureCached(path, screen, &still)) {
     case StillResult::Decoded:
         kind_ = Kind::Still;
         source_ = still.source;

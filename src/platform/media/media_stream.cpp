@@ -36,7 +36,8 @@ struct MediaStream::Decoders {
     int resampleRate = 0;
     int resampleFormat = -1;
     AVChannelLayout resampleLayout{};
-    ff::FramePtr frame = ff::NewFrame();
+    ff::FramePtr soundFrame = ff::NewFrame();    // the reader's
+    ff::FramePtr pictureFrame = ff::NewFrame();  // the presenter's
     std::vector<float> sound;
     double videoTimeBase = 0;
     double audioTimeBase = 0;
@@ -76,7 +77,7 @@ std::unique_ptr<MediaStream> MediaStream::Open(const char* path, Size screen,
 bool MediaStream::OpenStreams(const char* path, Size screen) {
     ff_ = std::make_unique<Decoders>();
     ff_->format = ff::OpenInput(path);
-    if (!ff_->format || !ff_->frame) return false;
+    if (!ff_->format || !ff_->soundFrame || !ff_->pictureFrame) return false;
     AVFormatContext* format = ff_->format.get();
     avformat_find_stream_info(format, nullptr);  // a failure still leaves what the header told
 
@@ -346,7 +347,7 @@ bool MediaStream::QueuePacket(AVPacket* packet, uint64_t generation) {
 
 bool MediaStream::DecodeAudio(const AVPacket* packet, uint64_t generation, uint64_t audioGeneration) {
     AVCodecContext* codec = ff_->audio.get();
-    AVFrame* frame = ff_->frame.get();
+    AVFrame* frame = ff_->soundFrame.get();
     const int sent = avcodec_send_packet(codec, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) return true;
     for (;;) {
@@ -435,7 +436,7 @@ void MediaStream::EndOfInput(uint64_t generation, uint64_t audioGeneration) {
 
 void MediaStream::DecodeVideo(const AVPacket* packet, uint64_t generation) {
     AVCodecContext* codec = ff_->video.get();
-    AVFrame* frame = ff_->frame.get();
+    AVFrame* frame = ff_->pictureFrame.get();
     const int sent = avcodec_send_packet(codec, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) return;  // a bad packet
     for (;;) {

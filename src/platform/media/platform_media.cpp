@@ -7,6 +7,7 @@
 
 #include "platform/media/audio_output.h"
 #include "platform/media/ffmpeg_graph.h"
+#include "platform/media/picture_cache.h"
 
 namespace tarn::media {
 
@@ -80,6 +81,10 @@ HRESULT CreatePlatformGraph(IUnknown** graph) {
     if (!graph) return E_POINTER;
     *graph = static_cast<IGraphBuilder*>(new FfmpegGraph());
     return S_OK;
+}
+
+void PreparePlatformFile(const char* name) {
+    PreparePicture(name, Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
 }
 
 HRESULT OpenPlatformSoundDevice(IDirectSound** sound) {

@@ -13,4 +13,7 @@ HRESULT CreatePlatformGraph(IUnknown** graph);
 // there is no device to play on.
 HRESULT OpenPlatformSoundDevice(IDirectSound** sound);
 
+// Starts preparing the file `name` (8-bit) for a later RenderFile.
+void PreparePlatformFile(const char* name);
+
 }  // namespace tarn::media

@@ -1,0 +1,186 @@
+#include "platform/media/picture_cache.h"
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <thread>
+
+namespace tarn::media {
+
+namespace {
+
+constexpr size_t kKeptPictures = 3;
+constexpr size_t kMostWaiting = 2;
+
+struct Key {
+    std::string path;
+    int64_t fileSize = -1;
+    int64_t modified = 0;
+    Size screen;
+    bool operator==(const Key& o) const {
+        return path == o.path && fileSize == o.fileSize && modified == o.modified &&
+               screen.width == o.screen.width && screen.height == o.screen.height;
+    }
+};
+
+bool MakeKey(const std::string& path, Size screen, Key* key) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    key->path = path;
+    key->fileSize = info.st_size;
+    key->modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    key->screen = screen;
+    return true;
+}
+
+struct Kept {
+    Key key;
+    StillResult result;
+    StillPicture picture;
+};
+
+class PictureCache {
+public:
+    ~PictureCache() { Stop(); }
+
+    void Prepare(const Key& key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (Find(key) || (busy_ && busyKey_ == key)) return;
+        for (const Key& w : waiting_)
+            if (w == key) return;
+        waiting_.push_back(key);
+        while (waiting_.size() > kMostWaiting) waiting_.pop_front();  // only the latest hints matter
+        if (!worker_.joinable()) {
+            stop_ = false;
+            worker_ = std::thread([this] { Work(); });
+        }
+        wake_.notify_all();
+    }
+
+    StillResult Take(const Key& key, StillPicture* out) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
+                if (*it == key) {
+                    waiting_.erase(it);
+                    break;
+                }
+            }
+            done_.wait(lock, [&] { return !(busy_ && busyKey_ == key); });
+            if (const Kept* kept = Find(key)) {
+                *out = kept->picture;
+                return kept->result;
+            }
+        }
+        // Not prepared: decode here, on the caller's thread.
+        StillPicture picture;
+        const StillResult result = DecodeStillPicture(key.path.c_str(), key.screen, &picture);
+        std::lock_guard<std::mutex> lock(mutex_);
+        Keep(Kept{key, result, picture});
+        *out = picture;
+        return result;
+    }
+
+    bool Has(const Key& key) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] {
+            if (busy_ && busyKey_ == key) return false;
+            for (const Key& w : waiting_)
+                if (w == key) return false;
+            return true;
+        });
+        return Find(key) != nullptr;
+    }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+            waiting_.clear();
+        }
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+        std::lock_guard<std::mutex> lock(mutex_);
+        kept_.clear();
+    }
+
+private:
+    // Under mutex_. Moves a found entry to the front (most recent).
+    const Kept* Find(const Key& key) {
+        for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            if (it->key == key) {
+                kept_.splice(kept_.begin(), kept_, it);
+                return &kept_.front();
+            }
+        }
+        return nullptr;
+    }
+    void Keep(Kept kept) {
+        for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            if (it->key == kept.key) {
+                kept_.erase(it);
+                break;
+            }
+        }
+        kept_.push_front(std::move(kept));
+        while (kept_.size() > kKeptPictures) kept_.pop_back();
+    }
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
+            if (stop_) return;
+            busyKey_ = waiting_.back();  // the latest hint first
+            waiting_.pop_back();
+            busy_ = true;
+            lock.unlock();
+            StillPicture picture;
+            const StillResult result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture);
+            lock.lock();
+            Keep(Kept{busyKey_, result, std::move(picture)});
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::deque<Key> waiting_;
+    std::list<Kept> kept_;
+    Key busyKey_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::thread worker_;
+};
+
+PictureCache& Cache() {
+    static PictureCache cache;
+    return cache;
+}
+
+}  // namespace
+
+void PreparePicture(const std::string& path, Size screen) {
+    Key key;
+    if (MakeKey(path, screen, &key)) Cache().Prepare(key);
+}
+
+StillResult DecodeStillPictureCached(const std::string& path, Size screen, StillPicture* out) {
+    Key key;
+    if (!MakeKey(path, screen, &key)) return DecodeStillPicture(path.c_str(), screen, out);
+    return Cache().Take(key, out);
+}
+
+bool PictureIsPrepared(const std::string& path, Size screen) {
+    Key key;
+    return MakeKey(path, screen, &key) && Cache().Has(key);
+}
+
+void ClearPreparedPictures() { Cache().Stop(); }
+
+}  // namespace tarn::media

@@ -1,0 +1,29 @@
+// Still pictures decoded ahead of time. The player hints which file it will
+// show next; one worker thread decodes it, fitted to the screen, so that the
+// slide change only places a ready picture. A few recent pictures are kept,
+// so stepping back is as quick. Entries are matched by path, size and
+// modification time of the file, and by the screen size.
+#pragma once
+
+#include <string>
+
+#include "platform/media/still_picture.h"
+
+namespace tarn::media {
+
+// Starts decoding `path` for `screen` in the background unless it is kept
+// or on its way already. Anything but a still picture is ignored.
+void PreparePicture(const std::string& path, Size screen);
+
+// The picture of `path` decoded for `screen`: taken from the kept ones,
+// waited for when its decoding is under way, else decoded here and kept.
+StillResult DecodeStillPictureCached(const std::string& path, Size screen, StillPicture* out);
+
+// True when the picture of `path` for `screen` is kept (after waiting for a
+// decoding under way); for tests.
+bool PictureIsPrepared(const std::string& path, Size screen);
+
+// Stops the worker and forgets every kept picture (tests, exit).
+void ClearPreparedPictures();
+
+}  // namespace tarn::media
