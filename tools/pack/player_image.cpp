@@ -8,7 +8,10 @@
 
 namespace tarnpack {
 
-bool LooksLikeProgram(const std::string& bytes) { return bytes.rfind("\x7f" "ELF", 0) == 0; }
+// An ELF program for Linux, or an MZ executable for the Windows build.
+bool LooksLikeProgram(const std::string& bytes) {
+    return bytes.rfind("\x7f" "ELF", 0) == 0 || bytes.rfind("MZ", 0) == 0;
+}
 
 bool FindPlayerImage(const std::string& path, PlayerImage* image, std::string* error) {
     std::ifstream in(path, std::ios::binary);
