@@ -92,6 +92,19 @@ TEST(PlayerImageTest, APlainPlayerIsTakenWholeAndAPackagedOneWithoutItsPackage) 
     EXPECT_FALSE(FindPlayerImage(scratch.outside() + "/absent", &image, &error));
 }
 
+TEST(PlayerImageTest, AWindowsPlayerIsAProgramToo) {
+    ScratchFolder scratch;
+    std::string exe = "MZ";
+    exe.resize(4096, '\x90');
+    const std::string path = scratch.outside() + "/tarnplayer.exe";
+    WriteBytes(path, exe);
+    PlayerImage image;
+    std::string error;
+    ASSERT_TRUE(FindPlayerImage(path, &image, &error)) << error;
+    EXPECT_EQ(image.size, exe.size());
+    EXPECT_FALSE(LooksLikeProgram("ZM\x90\x90"));
+}
+
 class Progress : public ::testing::Test {
 protected:
     int CreateShowOf(size_t bytes, bool progress) {
