@@ -69,18 +69,16 @@ start=$(date +%s.%N)
 elapsed() { awk -v s="$start" -v n="$(date +%s.%N)" 'BEGIN { printf "%05.1f", n - s }'; }
 
 # Five slides of 4 s and the 5 s splash: about half a minute. A shot every
-# second, a mouse movement after the bar has hidden (it comes back), and one
-# key press to go back a slide and forward again.
-n=0
-while kill -0 "$show_pid" 2>/dev/null && [ "$n" -lt 60 ]; do
-  sleep 1
-  n=$((n + 1))
-  case $n in
-    5) xdotool mousemove 900 500 mousemove 920 520 ;;
-    9) xdotool key Left ;;
-    10) xdotool key Right ;;
-  esac
-  sleep 0.2
+# second or so; at 6 s the mouse moves (the control bar comes back), at 14 s
+# the Left key goes back a slide and at 15 s Right goes forward again.
+moved=0; back=0; forward=0
+while kill -0 "$show_pid" 2>/dev/null && [ "$(elapsed | cut -d. -f1)" -lt 60 ]; do
+  sleep 0.8
+  t=$(elapsed | cut -d. -f1)
+  t=$((10#$t))
+  if [ "$moved" = 0 ] && [ "$t" -ge 6 ]; then xdotool mousemove 900 500; xdotool mousemove 920 520; moved=1; fi
+  if [ "$back" = 0 ] && [ "$t" -ge 14 ]; then xdotool key Left; back=1; fi
+  if [ "$forward" = 0 ] && [ "$t" -ge 15 ]; then xdotool key Right; forward=1; fi
   shoot "shot-$(elapsed)s"
 done
 if kill -0 "$show_pid" 2>/dev/null; then
