@@ -225,17 +225,27 @@ TEST_F(PackagedShow, SlidesAreFittedAndCentredAKeyAdvancesAndTheSplashEndsTheSho
     ASSERT_EQ(CheckSlide(last_, large_, kLargeColour, 12, kNowhere), "") << "first slide gone before the key";
     Save("2-bar-hidden");
 
+    // Right brings the second slide, Left the first again (the timer never
+    // goes back, so that one was the keyboard's for sure), Right the second.
+    auto second = [&](const ws::Pixels& s) {
+        why = CheckSlide(s, small_, kSmallColour, 3, kNowhere);
+        return why.empty();
+    };
     ASSERT_TRUE(screen_.Key("Right"));
+    ASSERT_TRUE(WaitForScreen(second, 3000)) << "Right did not bring the second slide: " << why;
+    // Nothing of the first slide remains around the smaller one.
+    EXPECT_TRUE(AllBlack(last_, Box{large_.left, 0, small_.left - large_.left, kScreenHeight}));
+    Save("3-after-right");
+    ASSERT_TRUE(screen_.Key("Left"));
     ASSERT_TRUE(WaitForScreen(
         [&](const ws::Pixels& s) {
-            why = CheckSlide(s, small_, kSmallColour, 3, kNowhere);
+            why = CheckSlide(s, large_, kLargeColour, 12, kNowhere);
             return why.empty();
         },
         3000))
-        << "the key did not bring the second slide: " << why;
-    // Nothing of the first slide remains around the smaller one.
-    EXPECT_TRUE(AllBlack(last_, Box{large_.left, 0, small_.left - large_.left, kScreenHeight}));
-    Save("3-after-key");
+        << "Left did not bring the first slide back: " << why;
+    ASSERT_TRUE(screen_.Key("Right"));
+    ASSERT_TRUE(WaitForScreen(second, 3000)) << "Right did not bring the second slide again: " << why;
 
     // The timer brings the clip.
     ASSERT_TRUE(WaitForScreen(
@@ -297,6 +307,19 @@ TEST_F(PackagedShow, TheMouseBringsTheBarBackAndItsButtonsWork) {
         3000))
         << "the pause button did not turn into resume";
     Save("2-paused");
+
+    // Previous, while paused: the first slide again (the paused show's timer
+    // is stopped, and it never goes back anyway).
+    ASSERT_TRUE(screen_.MoveMouse(kBar.left + 16, kBar.top + 16));
+    ASSERT_TRUE(screen_.Click(1));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            return CheckSlide(s, large_, kLargeColour, 12, kBar).empty() &&
+                   BarShows(s, "button_118.bmp", "button_104.bmp", "button_106.bmp");
+        },
+        3000))
+        << "the previous button did not work";
+    Save("3-previous-while-paused");
 
     // Close ends the show at once.
     ASSERT_TRUE(screen_.MoveMouse(kBar.left + 112, kBar.top + 16));
