@@ -133,7 +133,11 @@ def main(argv):
             f["behind_worst"] = f["missed"] = None
         largest = number(keys, "peak_rss_largest_kb")
         f["rss_largest_mb"] = largest * 1024 / 1e6 if largest is not None else None
-        f["problems"] = [e for e in (error_of(results, f"{v}-keys.txt"), error_of(results, f"{v}-timed.txt"),
+        early = number(keys, "changed_before_key")
+        early_note = (f"the screen had already left the shown photo before {early:.0f} key presses"
+                      if early else None)
+        f["problems"] = [early_note] if early_note else []
+        f["problems"] += [e for e in (error_of(results, f"{v}-keys.txt"), error_of(results, f"{v}-timed.txt"),
                                      error_of(results, f"{v}-start-1.txt")) if e]
 
     t, feh, mpv = figures["tarnplayer"], figures["feh"], figures["mpv"]

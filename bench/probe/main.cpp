@@ -177,11 +177,15 @@ int RunKeys(const Options& options) {
     std::printf("first_ms %.2f\n", MsSince(start));
     TreeMemory memory;
     std::vector<double> latencies;
+    int changed_before_key = 0;
     for (int next = 1; next < count; ++next) {
         // A person looks at each slide for a while before pressing the key;
         // memory is sampled while the viewer rests.
         SleepMs(options.settle_ms);
         Merge(memory, viewer.SampleMemory());
+        // The screen must still show the previous photo, or the latency
+        // would be measured from a change that had already happened.
+        if (watch.Current() != next - 1) ++changed_before_key;
         if (!session.screen.PressKey(options.key)) {
             Quit(session.screen, viewer, options.quit_key);
             return Fail("unknown key " + options.key);
@@ -199,8 +203,8 @@ int RunKeys(const Options& options) {
     Merge(memory, viewer.SampleMemory());
     std::printf("latency_ms");
     for (double l : latencies) std::printf(" %.2f", l);
-    std::printf("\npeak_rss_kb %ld\npeak_rss_largest_kb %ld\nprocesses %d\n", memory.sum_hwm_kb,
-                memory.max_hwm_kb, memory.processes);
+    std::printf("\npeak_rss_kb %ld\npeak_rss_largest_kb %ld\nprocesses %d\nchanged_before_key %d\n",
+                memory.sum_hwm_kb, memory.max_hwm_kb, memory.processes, changed_before_key);
     Quit(session.screen, viewer, options.quit_key);
     return 0;
 }
