@@ -7,8 +7,8 @@
 #
 #   bash bench/run.sh
 #
-# Knobs (environment): BENCH_REPEATS (start-up and extraction runs, default 5
-# and 3), BENCH_SETTLE_MS (time a slide stays before the next key, 1500),
+# Knobs (environment): BENCH_REPEATS (start-up runs, default 5),
+# BENCH_EXTRACT_REPEATS (extraction rounds, 5), BENCH_SETTLE_MS (time a slide stays before the next key, 1500),
 # BENCH_SKIP_INSTALL=1, BENCH_VIEWERS ("tarnplayer feh mpv"), MPV_VO (x11).
 set -uo pipefail
 
@@ -22,7 +22,7 @@ build="$root/build-bench"
 work="$build/bench"
 results="$work/results"
 repeats="${BENCH_REPEATS:-5}"
-extract_repeats="${BENCH_EXTRACT_REPEATS:-3}"
+extract_repeats="${BENCH_EXTRACT_REPEATS:-5}"
 settle_ms="${BENCH_SETTLE_MS:-1500}"
 viewers="${BENCH_VIEWERS:-tarnplayer feh mpv}"
 mpv_vo="${MPV_VO:-x11}"
