@@ -105,7 +105,8 @@ void FfmpegGraph::SetState(State state) {
 void FfmpegGraph::AutoShow() {
     // As a video renderer does: its window appears when the graph is cued or
     // runs, until someone hides it.
-    if (picture_ && visible_ == OAFALSE) {
+    const bool hasPicture = kind_ == Kind::Still || (stream_ && stream_->HasPicture());
+    if (hasPicture && visible_ == OAFALSE) {
         visible_ = OATRUE;
         PlaceOverlay();
     }

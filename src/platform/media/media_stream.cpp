@@ -22,7 +22,7 @@ constexpr size_t kMaxQueuedPictures = 3;
 constexpr size_t kMaxQueuedPackets = 1500;
 constexpr size_t kMaxQueuedPacketBytes = 64u << 20;
 constexpr double kSoundBufferSeconds = 2.0;
-constexpr std::chrono::seconds kCueWait{5};
+constexpr std::chrono::seconds kCueWait{2};
 constexpr long kEcComplete = 1;
 constexpr long kEcErrorAbort = 3;
 }  // namespace
@@ -307,6 +307,8 @@ void MediaStream::ReaderLoop() {
             }
             if (read != AVERROR_EOF && nothing) {
                 // Not a single packet could be read: the file is unplayable.
+                // Its sound will never come; no output waits for it.
+                if (audio_) audio_->Close();
                 if (callbacks_.event) callbacks_.event(kEcErrorAbort);
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return abort_; });
