@@ -5,11 +5,14 @@
 // and files whose path is the decorator, ".", and a bare name. A show
 // description without such a decorator, one written by hand for instance,
 // deletes nothing at all, so a person's own show and pictures are never
-// touched.
+// touched. Nor is any file of another user, whatever the show description
+// names: in a shared temporary folder a player allowed to delete it (run as
+// root, or in a folder without the sticky bit) must still leave it alone.
 #include "show/cleanup.h"
 
 #include <cstring>
 
+#include "platform/own_files.h"
 #include "platform/paths.h"
 #include "platform/win32.h"
 #include "show/show_record.h"
@@ -65,7 +68,7 @@ bool IsExtractedPath(const char* path, const char* decorator) {
 }
 
 void DeleteIfExtracted(const char* path, const char* decorator) {
-    if (IsExtractedPath(path, decorator)) DeleteFileA(path);
+    if (IsExtractedPath(path, decorator)) tarn::DeleteOwnFile(path);
 }
 
 }  // namespace
@@ -77,7 +80,7 @@ int32_t CleanUpShowFiles() {
     // Read while the show description still exists.
     const UINT clean = GetPrivateProfileIntA("OPTIONS", "CLEAN", 1, g_Show.ShowDescriptionPath);
 
-    DeleteFileA(decorator);
+    tarn::DeleteOwnFile(decorator);
 
     if (g_Show.BackgroundSound[0] != '\0') DeleteIfExtracted(g_Show.BackgroundSound, decorator);
 
