@@ -273,6 +273,36 @@ TEST_F(PackagedShow, SlidesAreFittedAndCentredAKeyAdvancesAndTheSplashEndsTheSho
     ExpectEndedCleanly(9000);
 }
 
+TEST_F(PackagedShow, ASlideChangeNeverShowsTheBareBackground) {
+    StartPackage();
+    // Every screenshot from the first slide to the clip shows one of the three
+    // pictures whole: the changes by the timer (photo to picture, picture to
+    // clip, whose first frame comes from its decoder a moment later) never
+    // put the bare black background on screen in between.
+    auto which = [&](const ws::Pixels& s) {
+        if (CheckSlide(s, large_, kLargeColour, 12, kBar).empty()) return 1;
+        if (CheckSlide(s, small_, kSmallColour, 3, kBar).empty()) return 2;
+        if (CheckSlide(s, clip_, kClipColour, 24, kBar).empty()) return 3;
+        return 0;
+    };
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return which(s) == 1; }, 20000));
+    int shots = 0;
+    int seen = 1;
+    while (seen < 3) {
+        ASSERT_TRUE(package_.Running());
+        last_ = screen_.Capture();
+        ++shots;
+        const int now = which(last_);
+        if (now == 0) {
+            Save("between-slides");
+            FAIL() << "a screenshot between slide " << seen << " and the next shows neither";
+        }
+        ASSERT_GE(now, seen) << "the show went back";
+        seen = now;
+        ASSERT_LT(shots, 5000) << "the clip never came";
+    }
+}
+
 TEST_F(PackagedShow, TheMouseBringsTheBarBackAndItsButtonsWork) {
     StartPackage();
     ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return CheckSlide(s, large_, kLargeColour, 12, kBar).empty(); },
