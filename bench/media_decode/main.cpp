@@ -17,7 +17,7 @@
 #include "platform/media/still_picture.h"
 
 namespace fs = std::filesystem;
-namespace tm = tarn::media;
+namespace tmedia = tarn::media;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -63,23 +63,23 @@ int main(int argc, char** argv) {
                 std::string(11, '-').c_str());
     for (const auto& [name, path] : {std::pair{"baseline", baseline}, std::pair{"progressive", progressive}}) {
         if (!fs::exists(path)) continue;
-        for (const tm::Size screen : {tm::Size{1920, 1080}, tm::Size{1024, 768}}) {
-            tm::StillPicture picture;
+        for (const tmedia::Size screen : {tmedia::Size{1920, 1080}, tmedia::Size{1024, 768}}) {
+            tmedia::StillPicture picture;
             const std::string what = std::string("6000x4000 ") + name + " JPEG fitted to " +
                                      std::to_string(screen.width) + "x" + std::to_string(screen.height);
-            Time(what, repeats, [&] { tm::DecodeStillPicture(path.c_str(), screen, &picture); });
+            Time(what, repeats, [&] { tmedia::DecodeStillPicture(path.c_str(), screen, &picture); });
         }
     }
     {
-        tm::StillPicture picture;
+        tmedia::StillPicture picture;
         Time("prepared picture taken (decoded ahead)", repeats, [&] {
-            tm::ClearPreparedPictures();
-            tm::PreparePicture(baseline, tm::Size{1920, 1080});
-            while (!tm::PictureIsPrepared(baseline, tm::Size{1920, 1080})) {}
+            tmedia::ClearPreparedPictures();
+            tmedia::PreparePicture(baseline, tmedia::Size{1920, 1080});
+            while (!tmedia::PictureIsPrepared(baseline, tmedia::Size{1920, 1080})) {}
         });
         Time("  ... taking it once ready", repeats,
-             [&] { tm::DecodeStillPictureCached(baseline, tm::Size{1920, 1080}, &picture); });
-        tm::ClearPreparedPictures();
+             [&] { tmedia::DecodeStillPictureCached(baseline, tmedia::Size{1920, 1080}, &picture); });
+        tmedia::ClearPreparedPictures();
     }
 
     // Sounds through the clock sink: one minute of virtual time.
@@ -88,19 +88,19 @@ int main(int argc, char** argv) {
         Time(std::string("60 s ") + name + " played through in virtual time", repeats, [&] {
             tarn::VirtualClock clock;
             tarn::InstallClock(&clock);
-            auto sink = std::make_shared<tm::ClockAudioSink>(clock);
-            tm::InstallAudioOutput(sink);
+            auto sink = std::make_shared<tmedia::ClockAudioSink>(clock);
+            tmedia::InstallAudioOutput(sink);
             {
-                tm::ComPtr<tm::IGraphBuilder> graph;
-                tm::CoCreateInstance(tm::CLSID_FilterGraph, nullptr, tm::CLSCTX_INPROC_SERVER,
-                                     tm::IID_IGraphBuilder, graph.PutVoid());
+                tmedia::ComPtr<tmedia::IGraphBuilder> graph;
+                tmedia::CoCreateInstance(tmedia::CLSID_FilterGraph, nullptr, tmedia::CLSCTX_INPROC_SERVER,
+                                     tmedia::IID_IGraphBuilder, graph.PutVoid());
                 std::u16string wide(path.size() + 1, u'\0');
-                tm::AnsiToWide(path.c_str(), wide.data(), static_cast<int>(wide.size()));
+                tmedia::AnsiToWide(path.c_str(), wide.data(), static_cast<int>(wide.size()));
                 graph->RenderFile(wide.c_str(), nullptr);
-                tm::Query<tm::IMediaControl>(graph)->Run();
+                tmedia::Query<tmedia::IMediaControl>(graph)->Run();
                 clock.AdvanceBy(61'000'000);
             }
-            tm::InstallAudioOutput(nullptr);
+            tmedia::InstallAudioOutput(nullptr);
             sink.reset();
             tarn::InstallClock(nullptr);
         });
