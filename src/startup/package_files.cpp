@@ -7,9 +7,13 @@ PackageFiles g_PackageFiles;
 void ForgetPackageFiles() { g_PackageFiles = PackageFiles{}; }
 
 bool RememberPackageFile(PackageFile& record, const char* path) {
-    std::strncpy(record.path, path, sizeof record.path - 1);
-    record.path[sizeof record.path - 1] = '\0';
-    return record.file.Hold(path);
+    // `path` may be the record's own (a file held anew under its name): a
+    // copy onto itself would be undefined.
+    if (path != record.path) {
+        std::strncpy(record.path, path, sizeof record.path - 1);
+        record.path[sizeof record.path - 1] = '\0';
+    }
+    return record.file.Hold(record.path);
 }
 
 void DeletePackageFile(PackageFile& record) { record.file.DeleteAs(record.path); }
