@@ -16,6 +16,11 @@ constexpr DWORD kNameBytes = 512;  // what the player's readers use
 // The package process looks this far into the slides for files to keep when
 // CLEAN is 0; a package holds at most 97 slide files.
 constexpr int32_t kKeepScanSlides = 4096;
+// The most slides a packaged show keeps. The rewrite writes the whole show
+// description once per slide, so a Count near 2^31 would keep the package
+// process writing for hours, and slides past the rewritten ones would name
+// files outside the package. A show with more slides is cut to this many.
+constexpr int32_t kMostSlidesRewritten = 4096;
 
 // Whether `value` names a file of the package: a bare entry name.
 bool IsEntryName(const char* value) {
@@ -95,8 +100,14 @@ int RewriteSlides(const char* file) {
 
     char countText[kValueBytes];
     GetPrivateProfileStringA("SLIDES", "Count", "0", countText, sizeof countText, file);
-    const int32_t count = ParseShowNumber(countText);
+    int32_t count = ParseShowNumber(countText);
     if (count < 1) return 0;
+    if (count > kMostSlidesRewritten) {
+        count = kMostSlidesRewritten;
+        char capped[16];
+        std::snprintf(capped, sizeof capped, "%d", static_cast<int>(count));
+        WritePrivateProfileStringA("SLIDES", "Count", capped, file);
+    }
 
     for (int32_t number = SLIDE_KEY_BASE; number - SLIDE_KEY_BASE < count; ++number) {
         if (tarn::TerminationSignalCaught() != 0) break;  // the show will not start
