@@ -2,8 +2,10 @@
 // folder. Whatever the bytes, extraction must not crash, must write nothing
 // outside that folder, must never leave a file behind when it refuses, must
 // accept every sound package, and what it accepts must come out byte for
-// byte where the format puts it. The package process's own deletion then
-// removes everything it made.
+// byte where the format puts it. The rewrite of the extracted show
+// description stays in its file and leaves every slide naming a file beside
+// the decorator, never one elsewhere. The package process's own deletion then removes
+// everything it made.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,8 @@
 #include <vector>
 
 #include "show/show_record.h"
+#include "platform/kernel/profile_text.h"
+#include "startup/launch.h"
 #include "startup/package.h"
 #include "startup/package_files.h"
 #include "support/fuzz_folder.h"
@@ -112,6 +116,34 @@ void CheckAccepted(const Setting& setting, std::string_view input,
     }
 }
 
+// The rewrite walks every slide and writes the whole file for each; inputs
+// with more slides than this are left to the hostile regression tests,
+// which keep a fuzzing run fast.
+constexpr int32_t kMostSlidesFuzzed = 64;
+
+void CheckRewrite(const Setting& setting, std::string_view input) {
+    std::string description;
+    FUZZ_CHECK(tarn::fuzz::ReadFileBytes(g_Show.ShowDescriptionPath, &description), "no show description");
+    const auto countText = tarn::profile::FindValue(description, "SLIDES", "Count");
+    const int32_t count = ParseShowNumber(countText ? countText->c_str() : "0");
+    if (count > kMostSlidesFuzzed) return;
+    const std::vector<std::string> before = tarn::fuzz::ListNames(setting.temp);
+
+    RewriteShowDescription();
+
+    CheckSurroundings(setting, input);
+    FUZZ_CHECK(tarn::fuzz::ListNames(setting.temp) == before,
+               "the rewrite left other files in the temporary folder");
+    FUZZ_CHECK(tarn::fuzz::IsPlainFile(g_Show.ShowDescriptionPath), "the rewritten show description is gone");
+    const std::string prefix = std::string(g_Show.TempFileDecorator) + ".";
+    for (int32_t slide = 0; slide < count; ++slide) {
+        g_Show.CurrentSlide = slide;
+        const std::string image = ReadImageName();
+        FUZZ_CHECK(image.rfind(prefix, 0) == 0 && image.find('/', prefix.size()) == std::string::npos,
+                   "a slide of a packaged show names a file outside the temporary folder");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -132,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         FUZZ_CHECK(result == 1, "extraction reported something other than 0 or 1");
         CheckAccepted(setting, input, model);
+        CheckRewrite(setting, input);
         DeletePackageFiles(nullptr);
         FUZZ_CHECK(tarn::fuzz::ListNames(setting.temp).empty(),
                    "the package process's deletion left extracted files behind");
