@@ -377,5 +377,31 @@ TEST_F(PackagedShow, ClosingTheBarAloneLeavesNothingBehind) {
     ExpectEndedCleanly(5000);
 }
 
+// A machine without any display: the package runs its player, which finds no
+// screen and ends at once, silently, instead of playing where nobody sees it;
+// nothing of the show is left.
+TEST(PackageWithoutDisplay, EndsAtOnceSilentlyAndLeavesNothing) {
+    if (fs::exists("/dev/dri")) GTEST_SKIP() << "this machine may have a console screen to play on";
+    const std::string work = std::string(TARN_BINARY_DIR) + "/tests/e2e/run-without-display";
+    fs::remove_all(work);
+    fs::create_directories(work + "/tmp");
+    ShowFiles files(work + "/show");
+    ASSERT_TRUE(files.ok) << files.failure;
+
+    ChildProcess package = ChildProcess::Spawn(
+        {files.package},
+        {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"XDG_RUNTIME_DIR", ""}, {"TMPDIR", work + "/tmp"}},
+        work + "/player.log");
+    ASSERT_TRUE(package.Started());
+    int code = -1;
+    // The show itself would take more than twelve seconds.
+    ASSERT_TRUE(package.WaitFor(6000, &code)) << "the player played without a display";
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(FolderEntries(work + "/tmp").empty());
+    std::ifstream log(work + "/player.log");
+    const std::string said((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(said, "");
+}
+
 }  // namespace
 }  // namespace tarn::e2e

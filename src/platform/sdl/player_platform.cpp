@@ -2,13 +2,36 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "platform/clock.h"
 #include "platform/media/sdl_audio.h"
+#include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
 namespace tarn {
+
+namespace {
+
+bool HasValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// SDL's video on a real screen, or false. Without a Wayland session the
+// Wayland driver is not tried at all: its library would complain on the
+// terminal about the missing runtime folder.
+bool StartVideoOnAScreen() {
+    const std::string drivers =
+        DisplayDrivers(std::getenv("SDL_VIDEODRIVER"), HasValue("WAYLAND_DISPLAY") || HasValue("XDG_RUNTIME_DIR"));
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+}  // namespace
 
 bool StartPlayerPlatform() {
     // The edge lives until the process ends: the window system may still talk
@@ -17,7 +40,7 @@ bool StartPlayerPlatform() {
     if (edge != nullptr) return true;
 
     ws::ApplySdlWindowHints();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!StartVideoOnAScreen()) return false;
 
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();
