@@ -10,6 +10,7 @@ packages=(
   ffmpeg xvfb xauth x11-apps xdotool imagemagick
   clang libclang-rt-14-dev
   libjpeg-turbo-progs
+  libx11-dev
 )
 
 missing=()
