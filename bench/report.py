@@ -220,7 +220,7 @@ def main(argv):
                           abs(feh[key]) if feh[key] is not None else None)
             r_mpv = ratio(abs(t[key]) if t[key] is not None else None,
                           abs(mpv[key]) if mpv[key] is not None else None)
-        elif key in ("timed_total", "missed"):
+        elif key in ("timed_total", "missed", "behind_worst"):
             r_feh = r_mpv = ""
         else:
             r_feh, r_mpv = ratio(t[key], feh[key]), ratio(t[key], mpv[key])

@@ -218,6 +218,7 @@ if [[ " $viewers " == *" tarnplayer "* ]]; then
 fi
 
 # --- table --------------------------------------------------------------------
+say "finished in ${SECONDS} s"
 python3 "$here/report.py" "$results" "$root" | tee "$results/table.md"
 exit
 }
