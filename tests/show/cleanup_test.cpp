@@ -71,7 +71,7 @@ protected:
     }
 
     std::vector<std::string> Left() const { return folder.Names(); }
-    std::string Base(const std::string& path) const { return path.substr(path.rfind('/') + 1); }
+    std::string Base(const std::string& path) const { return path.substr(path.find_last_of("/\\") + 1); }
 
     ScratchFolder folder;
     std::string decorator;
