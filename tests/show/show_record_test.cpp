@@ -197,7 +197,7 @@ TEST(LoadDefaultPaths, UsesTheExecutablesFolderAndResetsTheRecord) {
     char executable[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, executable, sizeof executable), 0u);
     std::string folder(executable);
-    folder.resize(folder.rfind('/'));
+    folder.resize(folder.find_last_of("/\\"));  // either separator
     EXPECT_EQ(std::string(g_Show.PlayerPath), folder + "/TarnPlayer.exe");
     EXPECT_EQ(std::string(g_Show.ShowDescriptionPath), folder + "/TarnPlayer.ini");
     EXPECT_EQ(g_Show.Count, 0);
