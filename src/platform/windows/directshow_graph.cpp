@@ -330,4 +330,8 @@ HRESULT CreatePlatformGraph(IUnknown** graph) {
     return S_OK;
 }
 
+// Pictures and clips are opened when they are rendered; nothing is read
+// ahead on Windows.
+void PreparePlatformFile(const char*) {}
+
 }  // namespace tarn::media
