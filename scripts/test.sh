@@ -8,3 +8,13 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 (cd build && ctest --output-on-failure -j2 --timeout 600)
+
+# Hardening. The whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer: any report fails it. Then every fuzz target
+# for a bounded time (FUZZ_SECONDS each), so that each run fuzzes a little.
+stage_start=$SECONDS
+bash scripts/sanitize.sh
+echo "test: sanitizer stage took $((SECONDS - stage_start)) s"
+stage_start=$SECONDS
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+echo "test: fuzzing stage took $((SECONDS - stage_start)) s"
