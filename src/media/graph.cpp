@@ -9,6 +9,7 @@ namespace tarn::media {
 
 namespace {
 
+std::atomic<bool> g_exiting{false};
 std::mutex g_factoryMutex;
 GraphFactory g_graphFactory;
 SoundDeviceFactory g_soundFactory;
@@ -34,6 +35,9 @@ void InstallSoundDeviceFactory(SoundDeviceFactory factory) {
     std::lock_guard<std::mutex> lock(g_factoryMutex);
     g_soundFactory = std::move(factory);
 }
+
+void EnterProcessExit() { g_exiting.store(true); }
+bool ProcessExitBegun() { return g_exiting.load(); }
 
 uint64_t NewGraphNumber() {
     static std::atomic<uint64_t> next{1};

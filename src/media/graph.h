@@ -289,6 +289,11 @@ HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* ou
 // graph factory is installed.
 void HintUpcomingFile(const char* name);
 
+// The process is ending: from now on graphs still being released leave the
+// window system alone (its state may already be gone) and post nothing.
+void EnterProcessExit();
+bool ProcessExitBegun();
+
 // Makes a new graph; returns its IUnknown (one reference) in *graph.
 using GraphFactory = std::function<HRESULT(DWORD context, IUnknown** graph)>;
 // Opens the sound device; returns it (one reference) in *sound.

@@ -207,11 +207,15 @@ void MediaPlayer::Reset() {
     backgroundFinished = false;
 }
 
-// Made on first use, which is when the show windows exist: it is then
-// destroyed at process exit before the window system that its graphs post
-// to, so the sound graphs it still holds are stopped and released while
-// everything they use is still there.
+// Made on first use, which is when the show windows exist, and destroyed at
+// process exit. By then the window system's state may be partly gone (the
+// loop can end without the show window's own teardown), so the graphs are
+// told first: they stop and release without touching it.
 MediaPlayer& TheMediaPlayer() {
-    static MediaPlayer player;
-    return player;
+    struct ProcessPlayer {
+        MediaPlayer player;
+        ~ProcessPlayer() { tarn::media::EnterProcessExit(); }  // runs before `player` goes
+    };
+    static ProcessPlayer process;
+    return process.player;
 }

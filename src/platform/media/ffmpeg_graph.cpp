@@ -22,7 +22,7 @@ FfmpegGraph::~FfmpegGraph() {
         if (stream_->HasPicture()) UnregisterPictureReceiver(number_);
         stream_.reset();  // stops and joins its threads
     }
-    if (overlayPlaced_) ws::RemoveVideoOverlay(number_);
+    if (overlayPlaced_ && !ProcessExitBegun()) ws::RemoveVideoOverlay(number_);
 }
 
 // ---- IUnknown --------------------------------------------------------------------
@@ -170,6 +170,7 @@ HRESULT FfmpegGraph::put_CurrentPosition(REFTIME seconds) {
 // ---- IVideoWindow ------------------------------------------------------------------------
 
 void FfmpegGraph::PlaceOverlay() {
+    if (ProcessExitBegun()) return;  // the window system may be gone
     if (owner_ && picture_ && IsWindow(owner_)) {
         ws::SetVideoOverlay(owner_, number_, rect_, picture_, visible_ != OAFALSE);
         overlayPlaced_ = true;
@@ -195,7 +196,7 @@ HRESULT FfmpegGraph::put_Visible(LONG visible) {
 
 HRESULT FfmpegGraph::put_Owner(OAHWND owner) {
     HWND window = reinterpret_cast<HWND>(owner);
-    if (window && !IsWindow(window)) return E_INVALIDARG;
+    if (window && (ProcessExitBegun() || !IsWindow(window))) return E_INVALIDARG;
     owner_ = window;
     PlaceOverlay();
     return S_OK;
@@ -214,7 +215,7 @@ HRESULT FfmpegGraph::put_WindowStyle(LONG style) {
 HRESULT FfmpegGraph::SetWindowForeground(LONG focus) {
     // The picture has no window of its own: its keys and clicks belong to
     // the window its messages drain to, which takes the focus in its place.
-    if (focus == OATRUE && drain_ && IsWindow(drain_)) SetFocus(drain_);
+    if (focus == OATRUE && drain_ && !ProcessExitBegun() && IsWindow(drain_)) SetFocus(drain_);
     return S_OK;
 }
 

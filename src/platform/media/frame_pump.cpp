@@ -3,6 +3,7 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "media/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::media {
@@ -54,6 +55,7 @@ void RegisterPictureReceiver(uint64_t number, std::function<void()> onPictures) 
 void UnregisterPictureReceiver(uint64_t number) { Receivers().erase(number); }
 
 void AnnouncePicture(uint64_t number) {
+    if (ProcessExitBegun()) return;
     if (HWND pump = g_pump.load()) PostMessageA(pump, kPictureMessage, 0, static_cast<LPARAM>(number));
 }
 

@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 
+#include "media/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::media {
@@ -29,7 +30,7 @@ public:
     void Queue(LONG code, LONG_PTR param1 = 0, LONG_PTR param2 = 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back(Event{code, param1, param2});
-        if (window_) PostMessageA(window_, message_, 0, instance_);
+        if (window_ && !ProcessExitBegun()) PostMessageA(window_, message_, 0, instance_);
     }
     bool Take(Event* event) {
         std::lock_guard<std::mutex> lock(mutex_);
