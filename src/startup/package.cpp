@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/kernel/file_copy.h"
 #include "platform/kernel/process.h"
 #include "show/show_record.h"
 #include "startup/package_directory.h"
@@ -131,14 +132,17 @@ int CopyBytes(HANDLE destination, HANDLE source, int32_t size) {
     bool whole = true;
     while (request != 0) {
         if (tarn::TerminationSignalCaught() != 0) return 0;
+        // Each chunk moves inside the kernel where it can; `buffer` carries
+        // it where it cannot.
         DWORD read = 0;
-        if (!ReadFile(source, buffer, request, &read, nullptr) || read == 0) return 0;
         DWORD written = 0;
+        if (!tarn::CopyFileChunk(destination, source, request, buffer, &read, &written) ||
+            read == 0) {
+            return 0;
+        }
         // A failed or short write does not stop the copy: the source still
         // advances by the whole entry.
-        if (!WriteFile(destination, buffer, read, &written, nullptr) || written != read) {
-            whole = false;
-        }
+        if (written != read) whole = false;
         total += static_cast<int32_t>(read);
         if (size - total < static_cast<int32_t>(COPY_CHUNK_BYTES)) {
             request = static_cast<DWORD>(size - total);

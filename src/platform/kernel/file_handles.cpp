@@ -1,5 +1,5 @@
-// Files behind HANDLE values: creation, reading, writing, seeking, deletion
-// and attributes, on POSIX descriptors.
+// Files behind HANDLE values: creation, reading, writing, copying, seeking,
+// deletion and attributes, on POSIX descriptors.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/kernel/file_copy.h"
 #include "platform/kernel/kernel_object.h"
 #include "platform/kernel/unique_fd.h"
 #include "platform/win32.h"
@@ -179,3 +180,41 @@ DWORD GetFileAttributesA(LPCSTR name) {
     if (::stat(name, &info) != 0) return INVALID_FILE_ATTRIBUTES;
     return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
+
+namespace tarn {
+
+BOOL CopyFileChunk(HANDLE destination, HANDLE source, DWORD size, void* buffer, DWORD* read,
+                   DWORD* written) {
+    *read = 0;
+    *written = 0;
+    auto in = FindFile(source);
+    if (!in || (buffer == nullptr && size > 0)) return FALSE;
+    DWORD done = 0;
+    if (auto out = FindFile(destination)) {
+        // In the kernel, from one file position to the other. Any refusal
+        // (not regular files, different file systems on old kernels, a
+        // destination not open for writing, a full disk …) leaves the rest
+        // to the buffered copy below, which reads on whatever the writes do.
+        while (done < size) {
+            const ssize_t n = ::copy_file_range(in->Fd(), nullptr, out->Fd(), nullptr,
+                                                size - done, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // 0 is the source's end, or a file the kernel will not copy
+            done += static_cast<DWORD>(n);
+        }
+    }
+    *read = done;
+    *written = done;
+    if (done == size) return TRUE;
+
+    auto* rest = static_cast<unsigned char*>(buffer) + done;
+    DWORD got = 0;
+    const BOOL readable = ReadFile(source, rest, size - done, &got, nullptr);
+    *read += got;
+    DWORD put = 0;
+    if (got > 0) WriteFile(destination, rest, got, &put, nullptr);
+    *written += put;
+    return readable;
+}
+
+}  // namespace tarn

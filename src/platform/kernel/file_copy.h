@@ -1,0 +1,34 @@
+// Copying a stretch of one open file into another.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace tarn {
+
+// Copies up to `size` bytes from the current position of `source` to the
+// current position of `destination`; both positions move on. Where the
+// kernel can copy between the two files itself the bytes never pass through
+// this process; otherwise (pipes, a destination open only for reading, file
+// systems that refuse it …) they go through `buffer`, which holds at least
+// `size` bytes.
+//
+// `*read` is how far the source moved: less than `size` only at its end or
+// on a read error. `*written` is how many of those bytes reached the
+// destination. A failed write does not hold the source back, so the source
+// moves past the whole stretch whatever happens to the destination.
+// FALSE only when the source could not be read.
+#ifdef _WIN32
+inline BOOL CopyFileChunk(HANDLE destination, HANDLE source, DWORD size, void* buffer,
+                          DWORD* read, DWORD* written) {
+    *read = 0;
+    *written = 0;
+    if (!ReadFile(source, buffer, size, read, nullptr)) return FALSE;
+    if (*read > 0) WriteFile(destination, buffer, *read, written, nullptr);
+    return TRUE;
+}
+#else
+BOOL CopyFileChunk(HANDLE destination, HANDLE source, DWORD size, void* buffer, DWORD* read,
+                   DWORD* written);
+#endif
+
+}  // namespace tarn
