@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# A Windows package played under Wine: it extracts into Wine's temporary
+# folder, plays a timed show (a picture with its sound, then a clip with
+# sound), shows each picture fitted to the 1024x768 screen, and leaves
+# nothing of the show in the temporary folder when it has ended.
+#
+#   tests/windows/packaged_show_smoke.sh TARNPLAYER_EXE TARNPACK
+#
+# Expects WINEPREFIX, a HOME whose ALSA default is a null device, and
+# DISPLAY (a 1024x768 screen) to be set by the caller (scripts/windows.sh).
+set -euo pipefail
+
+player=$(realpath "$1")
+tarnpack=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
+
+# Slide 1: a green picture wider than the screen (fitted to 1024x512 at
+# top 128) with a one-second tone. Slide 2: a 1280x720 clip, red on the
+# left and blue on the right (fitted to 1024x576 at top 96), with a tone.
+ff -f lavfi -i "color=c=0x00c000:s=2000x1000" -frames:v 1 -q:v 2 "$work/picture.jpg"
+ff -f lavfi -i "sine=frequency=880:d=1" "$work/tone.wav"
+ff -f lavfi -i "color=c=red:s=640x720:r=15:d=4" -f lavfi -i "color=c=blue:s=640x720:r=15:d=4" \
+   -f lavfi -i "sine=frequency=440:d=4" \
+   -filter_complex "[0:v][1:v]hstack=inputs=2,format=yuvj420p[v]" -map "[v]" -map 2:a \
+   -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$work/clip.avi"
+printf '%s\r\n' "[OPTIONS]" "AdvanceMethod=2" "SoundOptions=0" "BackgroundSound=" \
+  "DelayBetweenSlidesInMilliseconds=3000" "ShowSplash=0" "" "[SLIDES]" "Count=2" \
+  "Image1000=picture.jpg" "Sound1000=tone.wav" "Image1001=clip.avi" "Sound1001=" >"$work/show.ini"
+"$tarnpack" create "$work/show.ini" -o "$work/show.exe" --player "$player" >/dev/null
+
+temp_folder=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+[ -d "$temp_folder" ] || { echo "FAIL: no temporary folder in the Wine prefix" >&2; exit 1; }
+show_files() { find "$temp_folder" -maxdepth 1 -name 'KTZ*' | sort; }
+before=$(show_files)
+
+# "r g b" of the screenshot's pixel at x y.
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+}
+# Whether the pixel at x y is the named colour (within what JPEG keeps).
+is() {
+  local r g b
+  read -r r g b < <(pixel "$1" "$2" "$3")
+  case $4 in
+    black) [ "$r" -lt 40 ] && [ "$g" -lt 40 ] && [ "$b" -lt 40 ] ;;
+    green) [ "$r" -lt 60 ] && [ "$g" -gt 150 ] && [ "$b" -lt 60 ] ;;
+    red) [ "$r" -gt 190 ] && [ "$g" -lt 60 ] && [ "$b" -lt 60 ] ;;
+    blue) [ "$r" -lt 60 ] && [ "$g" -lt 60 ] && [ "$b" -gt 190 ] ;;
+  esac
+}
+picture_fitted() {
+  is "$1" 512 300 green && is "$1" 4 300 green && is "$1" 1019 300 green &&
+    is "$1" 512 120 black && is "$1" 512 136 green && is "$1" 512 632 green && is "$1" 512 648 black
+}
+clip_fitted() {
+  is "$1" 256 384 red && is "$1" 768 384 blue && is "$1" 4 384 red && is "$1" 1019 384 blue &&
+    is "$1" 256 88 black && is "$1" 256 104 red && is "$1" 256 664 red && is "$1" 256 680 black
+}
+
+started=$(date +%s)
+(cd "$work" && exec timeout 90 wine show.exe) >"$work/wine.log" 2>&1 &
+package_pid=$!
+
+saw_picture=0
+saw_clip=0
+extracted=""
+while kill -0 "$package_pid" 2>/dev/null && [ $(($(date +%s) - started)) -lt 60 ]; do
+  shot="$work/shot.png"
+  xwd -root -silent | convert xwd:- "$shot" 2>/dev/null || continue
+  if [ "$saw_picture" -eq 0 ] && picture_fitted "$shot"; then
+    saw_picture=1
+    extracted=$(show_files)
+    cp "$shot" "$work/picture-slide.png"
+  elif [ "$saw_clip" -eq 0 ] && clip_fitted "$shot"; then
+    saw_clip=1
+    cp "$shot" "$work/clip-slide.png"
+  fi
+  sleep 0.3
+done
+wait "$package_pid" || fail "the package process ended with status $?"
+elapsed=$(($(date +%s) - started))
+
+[ "$saw_picture" -eq 1 ] || fail "no screenshot showed the picture fitted to the screen"
+[ "$saw_clip" -eq 1 ] || fail "no screenshot showed the clip fitted to the screen"
+for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .clip.avi; do
+  grep -q -- "$name\$" <<<"$extracted" || fail "the temporary folder did not hold the extracted $name"
+done
+[ "$(show_files)" = "$before" ] || fail "the show left files behind: $(show_files)"
+
+if [ -n "${TARN_SMOKE_KEEP:-}" ]; then
+  mkdir -p "$TARN_SMOKE_KEEP" && cp "$work"/*.png "$work/wine.log" "$TARN_SMOKE_KEEP"/ 2>/dev/null || true
+fi
+if [ "$failures" -gt 0 ]; then
+  sed -n '1,40p' "$work/wine.log" >&2
+  exit 1
+fi
+echo "packaged show under Wine: picture and clip fitted, temporary folder clean (${elapsed}s)"
