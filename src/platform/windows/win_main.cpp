@@ -3,13 +3,16 @@
 //
 // The received text is computed here from the process command line rather
 // than taken from the C runtime, whose reading of a quoted program name
-// differs: a quoted name ends at its closing quote.
+// differs: a quoted name ends at its closing quote. Package mode never
+// touches COM.
 #include <string>
 
 #include "platform/win32.h"
+#include "media/media_player.h"
 #include "platform/windows/command_line.h"
 #include "show/show_record.h"
 #include "startup/entry.h"
+#include "startup/entry_mode.h"
 
 namespace {
 
@@ -25,5 +28,17 @@ __attribute__((init_priority(1000))) DefaultPathsLoader g_DefaultPathsLoader;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     std::string received = tarn::ReceivedCommandLine(GetCommandLineA());
     const char* first = tarn::SplitCommandLine(received.data());
-    return TarnPlayerEntry(instance, first, showCommand);
+    if (SelectEntryMode(first) != EntryMode::Player) {
+        return TarnPlayerEntry(instance, first, showCommand);
+    }
+
+    // The player's own COM apartment outlives the one the show opens and
+    // closes, so that the sound graphs still held when the show ends are
+    // stopped and released while the media libraries are loaded: the last
+    // CoUninitialize of a thread unloads them.
+    const bool apartment = SUCCEEDED(CoInitialize(nullptr));
+    const int exitCode = TarnPlayerEntry(instance, first, showCommand);
+    TheMediaPlayer().Reset();
+    if (apartment) CoUninitialize();
+    return exitCode;
 }
