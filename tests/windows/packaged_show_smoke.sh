@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A Windows package played under Wine: it extracts into Wine's temporary
 # folder, plays a timed show (a picture with its sound, then a clip with
-# sound), shows each picture fitted to the 1024x768 screen, and leaves
-# nothing of the show in the temporary folder when it has ended.
+# sound, over a looping background tune), shows each picture fitted to the
+# 1024x768 screen, and leaves nothing of the show in the temporary folder
+# when it has ended.
 #
 #   tests/windows/packaged_show_smoke.sh TARNPLAYER_EXE TARNPACK
 #
@@ -28,11 +29,14 @@ ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 # left and blue on the right (fitted to 1024x576 at top 96), with a tone.
 ff -f lavfi -i "color=c=0x00c000:s=2000x1000" -frames:v 1 -q:v 2 "$work/picture.jpg"
 ff -f lavfi -i "sine=frequency=880:d=1" "$work/tone.wav"
+# A background tune shorter than the show: it loops, and is still playing,
+# its file open, when the show closes.
+ff -f lavfi -i "sine=frequency=330:d=2" "$work/tune.wav"
 ff -f lavfi -i "color=c=red:s=640x720:r=15:d=4" -f lavfi -i "color=c=blue:s=640x720:r=15:d=4" \
    -f lavfi -i "sine=frequency=440:d=4" \
    -filter_complex "[0:v][1:v]hstack=inputs=2,format=yuvj420p[v]" -map "[v]" -map 2:a \
    -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$work/clip.avi"
-printf '%s\r\n' "[OPTIONS]" "AdvanceMethod=2" "SoundOptions=0" "BackgroundSound=" \
+printf '%s\r\n' "[OPTIONS]" "AdvanceMethod=2" "SoundOptions=32" "BackgroundSound=tune.wav" \
   "DelayBetweenSlidesInMilliseconds=3000" "ShowSplash=0" "" "[SLIDES]" "Count=2" \
   "Image1000=picture.jpg" "Sound1000=tone.wav" "Image1001=clip.avi" "Sound1001=" >"$work/show.ini"
 "$tarnpack" create "$work/show.ini" -o "$work/show.exe" --player "$player" >/dev/null
@@ -91,7 +95,7 @@ elapsed=$(($(date +%s) - started))
 
 [ "$saw_picture" -eq 1 ] || fail "no screenshot showed the picture fitted to the screen"
 [ "$saw_clip" -eq 1 ] || fail "no screenshot showed the clip fitted to the screen"
-for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .clip.avi; do
+for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .tune.wav .clip.avi; do
   grep -q -- "$name\$" <<<"$extracted" || fail "the temporary folder did not hold the extracted $name"
 done
 [ "$(show_files)" = "$before" ] || fail "the show left files behind: $(show_files)"
