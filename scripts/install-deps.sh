@@ -10,6 +10,7 @@ packages=(
   ffmpeg xvfb xauth x11-apps xdotool imagemagick
   clang libclang-rt-14-dev
   libjpeg-turbo-progs
+  libjpeg62-turbo-dev
   libx11-dev
 )
 

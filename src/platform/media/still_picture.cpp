@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/media/ffmpeg_handles.h"
+#include "platform/media/jpeg_decoder.h"
 #include "platform/media/jpeg_header.h"
 
 namespace tarn::media {
@@ -75,6 +76,20 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out)
             if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
             Size target = FitInside(seen, screen);
             if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
+            // libjpeg-turbo first: reduced in its DCT and scaled band by band.
+            JpegDecoded decoded;
+            target.width = std::max(1, target.width);
+            target.height = std::max(1, target.height);
+            if (DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded)) {
+                out->source = seen;
+                out->reducedLevel = decoded.reducedLevel;
+                out->orientation = jpeg.orientation;
+                // Upright pictures are kept as decoded, without a copy.
+                out->frame = std::make_shared<const ws::VideoFrame>(
+                    jpeg.orientation == 1 ? std::move(decoded.picture)
+                                          : OrientPicture(decoded.picture, jpeg.orientation));
+                return StillResult::Decoded;
+            }
             level = ChooseReducedLevel(Size{jpeg.width, jpeg.height}, target,
                                        std::min(3, static_cast<int>(decoder->max_lowres)));
             const int64_t reduced = (int64_t{jpeg.width} >> level) * (int64_t{jpeg.height} >> level);
