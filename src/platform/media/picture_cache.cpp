@@ -75,12 +75,25 @@ public:
                 return kept->result;
             }
         }
-        // Not prepared: decode here, on the caller's thread.
+        // Not prepared: decode here, on the caller's thread, but never beside
+        // the worker: one decoder at a time bounds the memory (a progressive
+        // photo's decoder alone holds tens of megabytes). The worker finishes
+        // the picture it has, then waits until this one is decoded.
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++takers_;
+        }
         StillPicture picture;
-        const StillResult result = DecodeStillPicture(key.path.c_str(), key.screen, &picture);
+        StillResult result;
+        {
+            std::lock_guard<std::mutex> decoding(decoding_);
+            result = DecodeStillPicture(key.path.c_str(), key.screen, &picture);
+        }
         std::lock_guard<std::mutex> lock(mutex_);
+        --takers_;
         Keep(Kept{key, result, picture});
-        *out = picture;
+        *out = std::move(picture);
+        wake_.notify_all();
         return result;
     }
 
@@ -132,14 +145,18 @@ private:
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
+            wake_.wait(lock, [&] { return stop_ || (!waiting_.empty() && takers_ == 0); });
             if (stop_) return;
             busyKey_ = waiting_.back();  // the latest hint first
             waiting_.pop_back();
             busy_ = true;
             lock.unlock();
             StillPicture picture;
-            const StillResult result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture);
+            StillResult result;
+            {
+                std::lock_guard<std::mutex> decoding(decoding_);
+                result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture);
+            }
             lock.lock();
             Keep(Kept{busyKey_, result, std::move(picture)});
             busy_ = false;
@@ -148,6 +165,8 @@ private:
     }
 
     std::mutex mutex_;
+    std::mutex decoding_;  // held by whoever decodes: one decoder at a time
+    int takers_ = 0;       // callers decoding a picture that was not prepared
     std::condition_variable wake_;
     std::condition_variable done_;
     std::deque<Key> waiting_;
