@@ -1,8 +1,13 @@
-// The private profile functions over INI files on disk. The file is read
-// whole on every call, so a change made by anyone takes effect at the next
-// read; a write replaces the file atomically.
+// The private profile functions over INI files on disk. A change made by
+// anyone takes effect at the next read; a write replaces the file
+// atomically.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -22,13 +27,65 @@ DWORD CopyCut(std::string_view text, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(n);
 }
 
+// The last file read, indexed, for as long as it stays the same file with
+// the same contents. Walks over a show's slides read one file thousands of
+// times; without this each read would parse the whole file again, and a
+// large show description would keep the player busy for minutes.
+//
+// The file counts as unchanged while its device, inode, size and change
+// times are. A file changed within the last seconds is read afresh every
+// time: a change in the same tick of the file system's clock, keeping the
+// size, would not show in those times.
+class ProfileCache {
+public:
+    std::optional<std::string> Find(LPCSTR section, LPCSTR key, LPCSTR fileName) {
+        struct stat info {};
+        if (::stat(fileName, &info) != 0) return std::nullopt;  // reads as empty
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (index_ && Same(info, identity_) && !Recent(info)) return index_->Find(section, key);
+        }
+        std::string contents;
+        if (tarn::ReadWholeFile(fileName, &contents) != tarn::ReadResult::Read) {
+            return std::nullopt;  // a missing or unreadable file reads as empty
+        }
+        auto index = std::make_shared<const tarn::profile::ValueIndex>(contents);
+        {
+            // Kept under the times taken before the read: a change during
+            // the read leaves other times, so it is read again next time.
+            std::lock_guard<std::mutex> lock(mutex_);
+            index_ = Recent(info) ? nullptr : index;
+            identity_ = info;
+        }
+        return index->Find(section, key);
+    }
+
+private:
+    static bool SameTime(const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    }
+    static bool Same(const struct stat& a, const struct stat& b) {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+               SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim);
+    }
+    static bool Recent(const struct stat& info) {
+        constexpr time_t kSettledSeconds = 2;
+        timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const time_t latest = std::max(info.st_mtim.tv_sec, info.st_ctim.tv_sec);
+        return latest + kSettledSeconds >= now.tv_sec;
+    }
+
+    std::mutex mutex_;
+    struct stat identity_ {};
+    std::shared_ptr<const tarn::profile::ValueIndex> index_;
+};
+
 std::optional<std::string> LookUp(LPCSTR section, LPCSTR key, LPCSTR fileName) {
     if (section == nullptr || key == nullptr || fileName == nullptr) return std::nullopt;
-    std::string contents;
-    if (tarn::ReadWholeFile(fileName, &contents) != tarn::ReadResult::Read) {
-        return std::nullopt;  // a missing or unreadable file reads as empty
-    }
-    return tarn::profile::FindValue(contents, section, key);
+    // Never destroyed: static objects may still read profiles at exit.
+    static ProfileCache& cache = *new ProfileCache;
+    return cache.Find(section, key, fileName);
 }
 
 }  // namespace

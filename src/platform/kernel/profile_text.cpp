@@ -110,6 +110,43 @@ std::optional<std::string> FindValue(std::string_view text, std::string_view sec
     return std::nullopt;
 }
 
+namespace {
+
+// One index key for a section and a key name: folded to lower case, the
+// section's length first so that no two pairs share a key.
+std::string IndexKey(std::string_view section, std::string_view key) {
+    std::string out = std::to_string(section.size());
+    out.push_back(':');
+    for (const char c : section) out.push_back(LowerAscii(c));
+    for (const char c : key) out.push_back(LowerAscii(c));
+    return out;
+}
+
+}  // namespace
+
+ValueIndex::ValueIndex(std::string_view text) {
+    bool haveSection = false;
+    std::string_view section;
+    bool first = true;
+    for (const Line& line : SplitLines(text)) {
+        const Parsed parsed = Parse(line.content, first);
+        first = false;
+        if (parsed.kind == Kind::Section) {
+            haveSection = true;
+            section = parsed.name;
+        } else if (haveSection && parsed.kind == Kind::Entry) {
+            // The first entry of a key wins, as in FindValue.
+            values_.emplace(IndexKey(section, parsed.name), std::string(Unquote(parsed.value)));
+        }
+    }
+}
+
+std::optional<std::string> ValueIndex::Find(std::string_view section, std::string_view key) const {
+    const auto found = values_.find(IndexKey(Trim(section), Trim(key)));
+    if (found == values_.end()) return std::nullopt;
+    return found->second;
+}
+
 bool IsWritableSection(std::string_view section) {
     section = Trim(section);
     return !section.empty() && !HasLineBreak(section) &&

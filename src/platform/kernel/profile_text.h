@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tarn::profile {
 
@@ -33,6 +34,17 @@ bool IsWritableValue(std::string_view value);
 // removed. The caller checks the names and the value first.
 std::string SetValue(std::string_view text, std::string_view section, std::string_view key,
                      std::optional<std::string_view> value);
+
+// Every value of a text, found by section and key as FindValue finds them,
+// built in one pass: for reading one file many times over.
+class ValueIndex {
+public:
+    explicit ValueIndex(std::string_view text);
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+private:
+    std::unordered_map<std::string, std::string> values_;  // by section and key, case folded
+};
 
 // Leading blanks, optional sign, decimal digits up to the first other
 // character; no digits gives 0; the value wraps to its low 32 bits.
