@@ -131,8 +131,12 @@ void CheckSettings(const std::string& text) {
 
 void CheckSlideNames(const std::string& text) {
     const int32_t count = g_Show.Count;
-    const int32_t slides[] = {0,         1,       count - 1, count, count + 1, INT32_MAX,
-                              INT32_MIN, -1000,   -1001,     INT32_MAX - 999};
+    // Neighbours of Count wrap as the player's 32-bit arithmetic does.
+    auto near = [count](int32_t step) {
+        return static_cast<int32_t>(static_cast<uint32_t>(count) + static_cast<uint32_t>(step));
+    };
+    const int32_t slides[] = {0,         1,     near(-1), count, near(1), INT32_MAX,
+                              INT32_MIN, -1000, -1001,    INT32_MAX - 999};
     for (const int32_t slide : slides) {
         g_Show.CurrentSlide = slide;
         const std::string number =
