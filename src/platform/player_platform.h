@@ -5,10 +5,15 @@
 
 namespace tarn {
 
-// Initialises SDL's video (and, through the media, its audio), installs the
-// SDL window edge and the steady clock. Returns false when there is no
-// display to show a window on; the window system then stays headless and
-// nothing is shown. The platform stays in place until the process ends.
+// Initialises SDL's video, installs the SDL window edge and the steady
+// clock. Returns false when there is no display to show a window on; the
+// window system then stays headless and nothing is shown. The platform stays
+// in place until the process ends.
 bool StartPlayerPlatform();
+
+// Opens the sound device through the media. Without one the show goes on in
+// silence. Separate from the start above so that the first slide can begin
+// decoding while the sound system (which may take long to answer) opens.
+void StartPlayerSound();
 
 }  // namespace tarn

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "controller/controller.h"
+#include "media/graph.h"
 #include "platform/player_platform.h"
 #include "show/show_record.h"
 #include "startup/entry_mode.h"
@@ -18,6 +19,12 @@ int RunPlayer(HINSTANCE instance, const char* path, int showCommand) {
 
     // Without a screen there is no show: nobody could see or end it.
     if (!tarn::StartPlayerPlatform()) return 0;
+    // The first slide's picture decodes while the sound device opens and the
+    // windows are made, so the show starts with a ready picture.
+    char firstImage[SHOW_PATH_BYTES];
+    ReadImageNameAt(0, firstImage, sizeof firstImage);
+    tarn::media::HintUpcomingFile(firstImage);
+    tarn::StartPlayerSound();
 
     RegisterWindowClasses(instance);
     if (!CreateShowWindows(instance, showCommand)) return 0;

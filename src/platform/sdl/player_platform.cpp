@@ -45,10 +45,16 @@ bool StartPlayerPlatform() {
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();
     ws::InstallEdge(edge);
+    return true;
+}
+
+void StartPlayerSound() {
+    static bool started = false;
+    if (started) return;
+    started = true;
     // Without a sound device the show goes on in silence, and says nothing.
     QuietSoundLibraries();
     media::StartSdlAudio();
-    return true;
 }
 
 }  // namespace tarn

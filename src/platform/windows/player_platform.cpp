@@ -11,6 +11,9 @@ namespace tarn {
 // runs without one (a service): then there is no show.
 bool StartPlayerPlatform() { return GetDesktopWindow() != nullptr; }
 
+// DirectSound opens with each slide's keep-alive; nothing to start here.
+void StartPlayerSound() {}
+
 }  // namespace tarn
 
 // LoadBitmapA and LoadIconA find the resources linked into the executable.
