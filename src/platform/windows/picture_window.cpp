@@ -82,11 +82,12 @@ PictureWindow::~PictureWindow() {
 }
 
 void PictureWindow::SetOwner(HWND owner) {
-    SetParent(window_, owner);
+    // A child before it moves in, so that it takes no activation on the way.
     LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
     style = owner != nullptr ? (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD
                              : (style & ~static_cast<LONG_PTR>(WS_CHILD)) | WS_POPUP;
     SetWindowLongPtrW(window_, GWL_STYLE, style);
+    SetParent(window_, owner);
 }
 
 void PictureWindow::SetVisible(bool visible) {
