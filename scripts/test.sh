@@ -23,3 +23,10 @@ echo "test: fuzzing stage took $((SECONDS - stage_start)) s"
 stage_start=$SECONDS
 bash scripts/windows.sh test
 echo "test: Windows stage took $((SECONDS - stage_start)) s"
+# The soak's figures, from the plain and the sanitizer build.
+for figures in build/soak-figures.txt build-asan/soak-figures.txt; do
+  if [ -f "$figures" ]; then
+    echo "test: $figures"
+    cat "$figures"
+  fi
+done
