@@ -41,11 +41,7 @@ printf '%s\r\n' "[OPTIONS]" "AdvanceMethod=2" "SoundOptions=32" "BackgroundSound
   "Image1000=picture.jpg" "Sound1000=tone.wav" "Image1001=clip.avi" "Sound1001=" >"$work/show.ini"
 "$tarnpack" create "$work/show.ini" -o "$work/show.exe" --player "$player" >/dev/null
 
-temp_folder=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
-[ -d "$temp_folder" ] || { echo "FAIL: no temporary folder in the Wine prefix" >&2; exit 1; }
-show_files() { find "$temp_folder" -maxdepth 1 -name 'KTZ*' | sort; }
-before=$(show_files)
-
+wine_temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 # "r g b" of the screenshot's pixel at x y.
 pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
@@ -70,35 +66,51 @@ clip_fitted() {
     is "$1" 256 88 black && is "$1" 256 104 red && is "$1" 256 664 red && is "$1" 256 680 black
 }
 
-started=$(date +%s)
-(cd "$work" && exec timeout 90 wine show.exe) >"$work/wine.log" 2>&1 &
-package_pid=$!
+# Plays the package with the temporary folder `$1` (a Windows path) and
+# checks what it shows and what it leaves there.
+play() {
+  local windows_temp=$1 label=$2
+  local temp_folder
+  temp_folder=$(winepath -u "$windows_temp" 2>/dev/null)
+  mkdir -p "$temp_folder"
+  show_files() { find "$temp_folder" -maxdepth 1 -name 'KTZ*' | sort; }
+  local before
+  before=$(show_files)
+  printf '@set "TMP=%s"\r\n@set "TEMP=%s"\r\n@show.exe\r\n' "$windows_temp" "$windows_temp" \
+    >"$work/play.bat"
 
-saw_picture=0
-saw_clip=0
-extracted=""
-while kill -0 "$package_pid" 2>/dev/null && [ $(($(date +%s) - started)) -lt 60 ]; do
-  shot="$work/shot.png"
-  xwd -root -silent | convert xwd:- "$shot" 2>/dev/null || continue
-  if [ "$saw_picture" -eq 0 ] && picture_fitted "$shot"; then
-    saw_picture=1
-    extracted=$(show_files)
-    cp "$shot" "$work/picture-slide.png"
-  elif [ "$saw_clip" -eq 0 ] && clip_fitted "$shot"; then
-    saw_clip=1
-    cp "$shot" "$work/clip-slide.png"
-  fi
-  sleep 0.3
-done
-wait "$package_pid" || fail "the package process ended with status $?"
-elapsed=$(($(date +%s) - started))
+  local started package_pid saw_picture=0 saw_clip=0 extracted="" shot="$work/shot.png"
+  started=$(date +%s)
+  (cd "$work" && exec timeout 90 wine cmd /c play.bat) >"$work/wine.log" 2>&1 &
+  package_pid=$!
+  while kill -0 "$package_pid" 2>/dev/null && [ $(($(date +%s) - started)) -lt 60 ]; do
+    xwd -root -silent | convert xwd:- "$shot" 2>/dev/null || continue
+    if [ "$saw_picture" -eq 0 ] && picture_fitted "$shot"; then
+      saw_picture=1
+      extracted=$(show_files)
+      cp "$shot" "$work/$label-picture-slide.png"
+    elif [ "$saw_clip" -eq 0 ] && clip_fitted "$shot"; then
+      saw_clip=1
+      cp "$shot" "$work/$label-clip-slide.png"
+    fi
+    sleep 0.3
+  done
+  wait "$package_pid" || fail "$label: the package process ended with status $?"
 
-[ "$saw_picture" -eq 1 ] || fail "no screenshot showed the picture fitted to the screen"
-[ "$saw_clip" -eq 1 ] || fail "no screenshot showed the clip fitted to the screen"
-for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .tune.wav .clip.avi; do
-  grep -q -- "$name\$" <<<"$extracted" || fail "the temporary folder did not hold the extracted $name"
-done
-[ "$(show_files)" = "$before" ] || fail "the show left files behind: $(show_files)"
+  [ "$saw_picture" -eq 1 ] || fail "$label: no screenshot showed the picture fitted to the screen"
+  [ "$saw_clip" -eq 1 ] || fail "$label: no screenshot showed the clip fitted to the screen"
+  for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .tune.wav .clip.avi; do
+    grep -q -- "$name\$" <<<"$extracted" ||
+      fail "$label: the temporary folder did not hold the extracted $name"
+  done
+  [ "$(show_files)" = "$before" ] || fail "$label: the show left files behind: $(show_files)"
+  echo "packaged show under Wine, $label: picture and clip fitted, temporary folder clean" \
+       "($(($(date +%s) - started))s)"
+}
+
+play "$wine_temp" "Wine's temporary folder"
+# A user name with a space puts one in the temporary folder's path.
+play "C:\\users\\Jo Smith\\Temp" "a temporary folder with a space"
 
 if [ -n "${TARN_SMOKE_KEEP:-}" ]; then
   mkdir -p "$TARN_SMOKE_KEEP" && cp "$work"/*.png "$work/wine.log" "$TARN_SMOKE_KEEP"/ 2>/dev/null || true
@@ -107,4 +119,3 @@ if [ "$failures" -gt 0 ]; then
   sed -n '1,40p' "$work/wine.log" >&2
   exit 1
 fi
-echo "packaged show under Wine: picture and clip fitted, temporary folder clean (${elapsed}s)"
