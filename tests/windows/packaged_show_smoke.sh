@@ -3,7 +3,8 @@
 # folder, plays a timed show (a picture with its sound, then a clip with
 # sound, over a looping background tune), shows each picture fitted to the
 # 1024x768 screen, and leaves nothing of the show in the temporary folder
-# when it has ended.
+# when it has ended. Then the same again with a temporary folder whose path
+# holds a space.
 #
 #   tests/windows/packaged_show_smoke.sh TARNPLAYER_EXE TARNPACK
 #
