@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests and the demo need.
-# Idempotent: packages already present are left as they are.
+# Idempotent: packages already present are left as they are. Further package
+# names given as arguments are installed the same way (the benchmark's).
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   libjpeg-turbo-progs
   libjpeg62-turbo-dev
   libx11-dev
+  "$@"
 )
 
 missing=()
