@@ -22,12 +22,29 @@ constexpr int32_t kKeepScanSlides = 4096;
 // files outside the package. A show with more slides is cut to this many.
 constexpr int32_t kMostSlidesRewritten = 4096;
 
-// Whether `value` names a file of the package: a bare entry name.
+bool SameEntryName(const char* a, const char* b) {
+#ifdef _WIN32
+    return _stricmp(a, b) == 0;  // Windows finds a file whatever its case
+#else
+    return std::strcmp(a, b) == 0;
+#endif
+}
+
+// Whether `value` names a file of the package: the bare name of one of its
+// entries. Any other name would lead the player to a file in the shared
+// temporary folder that this package never wrote and someone else may have
+// put there.
 bool IsEntryName(const char* value) {
     char name[PACKAGE_NAME_BYTES] = {};
     if (std::strlen(value) >= sizeof name) return false;
     std::strcpy(name, value);
-    return CheckEntryName(name) == PackageFault::None;
+    if (CheckEntryName(name) != PackageFault::None) return false;
+    const int32_t count = g_PackageFiles.count < PACKAGE_MAX_ENTRIES ? g_PackageFiles.count
+                                                                    : PACKAGE_MAX_ENTRIES;
+    for (int32_t entry = 0; entry < count; ++entry) {
+        if (SameEntryName(g_Show.Entries[entry].name, name)) return true;
+    }
+    return false;
 }
 
 // "%s.%s" from the decorator and `name` in `out`; false when it would not

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "package/package_builder.h"
 #include "package/scratch_folder.h"
 #include "startup/launch.h"
+#include "startup/package_files.h"
 
 namespace {
 
@@ -23,6 +25,23 @@ protected:
         decorator_ = scratch_.temp() + "/KTZ1F.tmp";
         std::snprintf(g_Show.ShowDescriptionPath, sizeof g_Show.ShowDescriptionPath, "%s", path_.c_str());
         std::snprintf(g_Show.TempFileDecorator, sizeof g_Show.TempFileDecorator, "%s", decorator_.c_str());
+        // The package these show descriptions came with: the names the
+        // cases use, after the player and the show description.
+        Pack({"tarnplayer", "show.ini", "a.jpg", "b.jpg", "c.jpg", "z.jpg", "a.wav", "b.wav",
+              "c.wav", "tune.mp3", "P1000.jpg", "P1001.jpg", "P1002.jpg", "P1003.jpg",
+              "P1004.jpg", "P1005.jpg", "P1006.jpg", "P1007.jpg"});
+    }
+
+    // The entry table extraction would have left for a package of `names`.
+    void Pack(std::initializer_list<std::string> names) {
+        ASSERT_LE(names.size(), static_cast<size_t>(PACKAGE_MAX_ENTRIES));
+        int32_t count = 0;
+        for (const std::string& name : names) {
+            PackageEntry& entry = g_Show.Entries[count++];
+            std::memset(&entry, 0, sizeof entry);
+            std::snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
+        }
+        g_PackageFiles.count = count;
     }
 
     std::string Read(const char* section, const char* key) {
@@ -131,6 +150,7 @@ TEST_F(Rewrite, APathThatWouldNotFitIsNeverCut) {
     std::snprintf(g_Show.TempFileDecorator, sizeof g_Show.TempFileDecorator, "%s", decorator_.c_str());
     const std::string fits(58, 'f');
     const std::string tooLong(59, 'l');
+    Pack({"tarnplayer", "show.ini", fits, tooLong});
     WriteBytes(path_, "[OPTIONS]\r\nBackgroundSound=" + tooLong + "\r\n[SLIDES]\r\nCount=2\r\nImage1000=" +
                           fits + "\r\nSound1000=" + tooLong + "\r\nImage1001=" + tooLong + "\r\n");
     EXPECT_EQ(RewriteShowDescription(), 1);
@@ -139,6 +159,28 @@ TEST_F(Rewrite, APathThatWouldNotFitIsNeverCut) {
     EXPECT_EQ(Read("OPTIONS", "BackgroundSound"), "");
     EXPECT_EQ(Read("SLIDES", "Sound1000"), "");
     EXPECT_EQ(Read("SLIDES", "Image1001"), decorator_ + ".");
+}
+
+TEST_F(Rewrite, NamesOfFilesThePackageDoesNotHoldNameNoFileAfterTheRewrite) {
+    // The package holds a.jpg and a.wav only. The other names would lead the
+    // player to files in the shared temporary folder that this package never
+    // wrote, and its clean-up to deleting them.
+    Pack({"tarnplayer", "show.ini", "a.jpg", "a.wav"});
+    WriteBytes(path_,
+               "[OPTIONS]\r\nBackgroundSound=tune.mp3\r\n"
+               "[SLIDES]\r\nCount=3\r\nImage1000=a.jpg\r\nSound1000=a.wav\r\n"
+               "Image1001=planted.jpg\r\nSound1001=planted.wav\r\nImage1002=A.JPG\r\n");
+    EXPECT_EQ(RewriteShowDescription(), 1);
+    EXPECT_EQ(Read("OPTIONS", "BackgroundSound"), "");
+    EXPECT_EQ(Read("SLIDES", "Image1000"), Decorated("a.jpg"));
+    EXPECT_EQ(Read("SLIDES", "Sound1000"), Decorated("a.wav"));
+    EXPECT_EQ(Read("SLIDES", "Image1001"), decorator_ + ".");
+    EXPECT_EQ(Read("SLIDES", "Sound1001"), "");
+#ifdef _WIN32
+    EXPECT_EQ(Read("SLIDES", "Image1002"), Decorated("A.JPG"));  // the same file there
+#else
+    EXPECT_EQ(Read("SLIDES", "Image1002"), decorator_ + ".");
+#endif
 }
 
 }  // namespace
