@@ -5,10 +5,13 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "media/graph.h"
 #include "media/media_fixtures.h"
@@ -390,6 +393,70 @@ INSTANTIATE_TEST_SUITE_P(
                       ClipCase{"Wmv", "clip.wmv", "-c:v wmv2 -c:a wmav2", true},
                       ClipCase{"Webm", "clip.webm", "-c:v libvpx -deadline realtime -c:a libvorbis", true}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A clip filmed on its side: red on the left, blue on the right as stored,
+// with a display matrix telling a turn of `degrees` (the muxer's "rotate").
+std::string TurnedClip(int degrees) {
+    const std::string stored = media_test::Fixture(
+        "halves.mp4",
+        "-f lavfi -i color=c=red:s=80x120:r=25:d=0.4 -f lavfi -i color=c=blue:s=80x120:r=25:d=0.4 "
+        "-filter_complex [0][1]hstack[v] -map [v] -pix_fmt yuv420p -c:v libx264 -preset ultrafast");
+    if (stored.empty()) return {};
+    return media_test::Fixture("turned" + std::to_string(degrees) + ".mp4",
+                               "-i '" + stored + "' -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees));
+}
+
+// The first picture of `path` as the ffmpeg tool shows it (it turns clips
+// upright by their display matrix), 0x00RRGGBB.
+tarn::ws::Pixels ReferencePicture(const std::string& path, int width, int height) {
+    tarn::ws::Pixels out;
+    const std::string command = "ffmpeg -hide_banner -loglevel error -nostdin -i '" + path +
+                                "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return out;
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    if (std::fread(rgb.data(), 1, rgb.size(), pipe.get()) != rgb.size()) return out;
+    out.width = width;
+    out.height = height;
+    for (size_t i = 0; i < rgb.size(); i += 3) out.data.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+    return out;
+}
+
+class TurnedClips : public GraphTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TurnedClips, AreShownUprightWithTheTurnedSizeAsTheFfmpegToolShowsThem) {
+    const int degrees = GetParam();
+    const std::string path = TurnedClip(degrees);
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(Render(path), S_OK);
+    const bool sideways = degrees % 180 != 0;
+    const tm::Size seen = SourceSize();
+    EXPECT_EQ(seen.width, sideways ? 120 : 160);
+    EXPECT_EQ(seen.height, sideways ? 160 : 120);
+
+    ShowIn(RECT{0, 0, seen.width, seen.height});
+    const auto overlays = tarn::ws::VideoOverlays(window);
+    ASSERT_FALSE(overlays.empty());
+    ASSERT_TRUE(overlays[0].frame);
+    const tarn::ws::Pixels& shown = *overlays[0].frame;
+    ASSERT_EQ(shown.width, seen.width);
+    ASSERT_EQ(shown.height, seen.height);
+
+    const tarn::ws::Pixels reference = ReferencePicture(path, seen.width, seen.height);
+    ASSERT_EQ(reference.width, seen.width) << "the ffmpeg tool did not decode " << path;
+    // Well inside each half, away from the colour bleeding at the seam.
+    const int w = seen.width;
+    const int h = seen.height;
+    for (const auto& [x, y] : {std::pair{w / 2, h / 8}, std::pair{w / 2, h - 1 - h / 8},
+                               std::pair{w / 8, h / 2}, std::pair{w - 1 - w / 8, h / 2}}) {
+        const uint32_t ours = shown.At(x, y);
+        const uint32_t theirs = reference.At(x, y);
+        EXPECT_EQ(IsRed(ours), IsRed(theirs)) << "at " << x << "," << y;
+        EXPECT_EQ(IsBlue(ours), IsBlue(theirs)) << "at " << x << "," << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(QuarterTurns, TurnedClips, ::testing::Values(0, 90, 180, 270));
 
 // ---- Failures ---------------------------------------------------------------------------
 

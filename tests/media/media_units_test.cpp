@@ -4,6 +4,8 @@
 // sink without any decoder.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -173,6 +175,22 @@ TEST(PictureFit, ChoosesTheSmallestDecodingThatStillCovers) {
     EXPECT_EQ(tm::ChooseReducedLevel({2047, 998}, {1024, 500}, 3), 0);
     EXPECT_EQ(tm::ChooseReducedLevel({640, 480}, {640, 480}, 3), 0);
     EXPECT_EQ(tm::ChooseReducedLevel({6000, 4000}, {1024, 682}, 0), 0) << "a decoder without reduction";
+}
+
+TEST(PictureFit, AClipsDisplayRotationBecomesTheTurnThatShowsItUpright) {
+    // The display matrix turns counterclockwise: 90 degrees is the phone's
+    // "rotate 270", a quarter turn to the left.
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(0), 1);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(90), 8);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(-90), 6);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(270), 6);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(180), 3);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(-180), 3);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(89.99), 8) << "a matrix of rounded numbers";
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(450), 8);
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(45), 1) << "only quarter turns";
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(std::nan("")), 1) << "a matrix that is no rotation";
+    EXPECT_EQ(tm::OrientationOfDisplayRotation(1e300), 1);
 }
 
 TEST(PictureFit, TurnsEveryOrientationUpright) {

@@ -8,8 +8,11 @@
 #include "platform/clock.h"
 #include "platform/media/ffmpeg_handles.h"
 
+#include "platform/media/jpeg_header.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 }
 
 namespace tarn::media {
@@ -98,10 +101,18 @@ bool MediaStream::OpenStreams(const char* path, Size screen) {
             ff_->videoTimeBase = av_q2d(s->time_base);
             const AVRational rate = av_guess_frame_rate(format, s, nullptr);
             if (rate.num > 0 && rate.den > 0) frameDuration_ = std::clamp(av_q2d(av_inv_q(rate)), 0.001, 1.0);
-            source_ = Size{p->width, p->height};
+            // A clip filmed on its side (a phone held upright) is stored
+            // turned and says so in its display matrix.
+            if (const auto* matrix = reinterpret_cast<const int32_t*>(
+                    av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, nullptr))) {
+                orientation_ = OrientationOfDisplayRotation(av_display_rotation_get(matrix));
+            }
+            const bool turned = OrientationSwapsAxes(orientation_);
+            source_ = turned ? Size{p->height, p->width} : Size{p->width, p->height};
             fitted_ = FitInside(source_, screen);
             fitted_.width = std::max(1, fitted_.width);
             fitted_.height = std::max(1, fitted_.height);
+            scaled_ = turned ? Size{fitted_.height, fitted_.width} : fitted_;
             videoIndex_ = static_cast<int>(i);
             s->discard = AVDISCARD_DEFAULT;
         } else if (p->codec_type == AVMEDIA_TYPE_AUDIO && audioIndex_ < 0 && p->sample_rate >= 1000 &&
@@ -451,22 +462,23 @@ void MediaStream::DecodeVideo(const AVPacket* packet, uint64_t generation) {
         ff_->nextVideoTime = time + duration;
 
         ff_->scaler = sws_getCachedContext(ff_->scaler, frame->width, frame->height,
-                                           static_cast<AVPixelFormat>(frame->format), fitted_.width,
-                                           fitted_.height, AV_PIX_FMT_0RGB32, SWS_AREA, nullptr,
+                                           static_cast<AVPixelFormat>(frame->format), scaled_.width,
+                                           scaled_.height, AV_PIX_FMT_0RGB32, SWS_AREA, nullptr,
                                            nullptr, nullptr);
         if (!ff_->scaler || frame->width <= 0 || frame->height <= 0) {
             av_frame_unref(frame);
             continue;
         }
         auto picture = std::make_shared<ws::VideoFrame>();
-        picture->width = fitted_.width;
-        picture->height = fitted_.height;
-        picture->data.resize(static_cast<size_t>(fitted_.width) * fitted_.height);
+        picture->width = scaled_.width;
+        picture->height = scaled_.height;
+        picture->data.resize(static_cast<size_t>(scaled_.width) * scaled_.height);
         uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture->data.data()), nullptr, nullptr, nullptr};
-        int strides[4] = {fitted_.width * 4, 0, 0, 0};
+        int strides[4] = {scaled_.width * 4, 0, 0, 0};
         sws_scale(ff_->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
         av_frame_unref(frame);
         for (uint32_t& p : picture->data) p &= 0x00FFFFFFu;
+        if (orientation_ != 1) *picture = OrientPicture(*picture, orientation_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (generation_ != generation || abort_) continue;

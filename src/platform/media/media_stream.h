@@ -88,8 +88,10 @@ private:
     std::unique_ptr<Decoders> ff_;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
-    Size source_;
-    Size fitted_;
+    Size source_;  // as seen: upright
+    Size fitted_;  // as seen, on the screen
+    Size scaled_;  // the fitted size in the stored orientation
+    int orientation_ = 1;  // the turn from stored to upright, as in EXIF
     double startTime_ = 0;  // the container's start, in seconds
     double frameDuration_ = 0.04;
 

@@ -1,5 +1,7 @@
 #include "platform/media/picture_fit.h"
 
+#include <cmath>
+
 #include "platform/media/jpeg_header.h"
 
 namespace tarn::media {
@@ -56,6 +58,18 @@ ws::Pixels OrientPicture(const ws::Pixels& stored, int orientation) {
         }
     }
     return out;
+}
+
+int OrientationOfDisplayRotation(double counterclockwiseDegrees) {
+    if (!std::isfinite(counterclockwiseDegrees) || std::fabs(counterclockwiseDegrees) > 1e6) return 1;
+    const double quarters = std::round(counterclockwiseDegrees / 90.0);
+    if (std::fabs(counterclockwiseDegrees / 90.0 - quarters) > 0.05) return 1;
+    switch (((static_cast<long long>(quarters) % 4) + 4) % 4) {
+    case 1: return 8;  // a quarter turn counterclockwise
+    case 2: return 3;  // half a turn
+    case 3: return 6;  // a quarter turn clockwise
+    default: return 1;
+    }
 }
 
 }  // namespace tarn::media

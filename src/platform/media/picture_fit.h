@@ -25,4 +25,9 @@ int ChooseReducedLevel(Size stored, Size target, int maxLevel);
 // stored picture `stored` (0x00RRGGBB, rows top to bottom).
 ws::Pixels OrientPicture(const ws::Pixels& stored, int orientation);
 
+// The orientation (as above) that turns a clip's stored pictures upright:
+// its display matrix tells the turn, in degrees counterclockwise. Only
+// quarter turns are applied; anything else is shown as stored.
+int OrientationOfDisplayRotation(double counterclockwiseDegrees);
+
 }  // namespace tarn::media
