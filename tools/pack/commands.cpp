@@ -117,18 +117,28 @@ int Create(const CreateOptions& options, std::ostream& out, std::ostream& err) {
     }
     for (const std::string& warning : plan.warnings) err << "tarnpack: warning: " << warning << "\n";
 
+    WriteSettings settings;
+    settings.keepJpeg = options.keepJpeg;
     bool written;
     if (options.showProgress && plan.totalBytes >= kProgressFromBytes) {
         ProgressLine line(err, options.outputPath);
-        written = WritePackage(plan, options.outputPath, std::ref(line), &error);
+        settings.progress = std::ref(line);
+        written = WritePackage(plan, options.outputPath, settings, &error);
     } else {
-        written = WritePackage(plan, options.outputPath, nullptr, &error);
+        written = WritePackage(plan, options.outputPath, settings, &error);
     }
     if (!written) return Error(err, error);
 
+    size_t baseline = 0;
+    for (const PlannedEntry& entry : plan.entries) baseline += entry.storedAsBaseline ? 1 : 0;
     out << options.outputPath << ": " << plan.entries.size() << " entries, " << plan.totalBytes
-        << " bytes of data" << (plan.playerStripped ? " (the player's own package left out)" : "")
-        << "\n";
+        << " bytes of data";
+    if (plan.playerStripped) out << " (the player's own package left out)";
+    if (baseline != 0) {
+        out << " (" << baseline << (baseline == 1 ? " progressive JPEG" : " progressive JPEGs")
+            << " stored as baseline)";
+    }
+    out << "\n";
     return 0;
 }
 

@@ -12,6 +12,7 @@ struct CreateOptions {
     std::string outputPath;
     std::string playerPath;  // the player to pack
     bool showProgress = false;
+    bool keepJpeg = false;  // progressive JPEGs stay progressive
 };
 
 int Create(const CreateOptions& options, std::ostream& out, std::ostream& err);

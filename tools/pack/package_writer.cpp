@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "jpeg_baseline.h"
 #include "platform/kernel/process.h"
 #include "show/show_record.h"
 #include "startup/package_directory.h"
@@ -113,12 +114,56 @@ public:
         return true;
     }
 
+    // A file the show names: a multi-scan JPEG as a baseline one, anything
+    // else (or a JPEG that cannot be rewritten) as it is.
+    bool ShowFile(PlannedEntry& entry) {
+        if (tarn::TerminationSignalCaught() != 0) return Fail("interrupted");
+        const uint64_t start = written_;
+        bool tooLarge = false;
+        const ByteSink sink = [&](const char* data, size_t size) {
+            if (written_ - start + size >= PACKAGE_ENTRY_SIZE_LIMIT) {
+                tooLarge = true;
+                return false;
+            }
+            return Write(data, size);
+        };
+        switch (WriteAsBaseline(entry.path, entry.size, sink)) {
+            case BaselineResult::Written:
+                entry.size = written_ - start;
+                entry.storedAsBaseline = true;
+                return true;
+            case BaselineResult::LeftAsItIs:
+                return File(entry);
+            case BaselineResult::SinkRefused:
+                if (!tooLarge) return false;  // the package cannot be written
+                break;
+            case BaselineResult::Abandoned:
+                break;
+        }
+        return Rewind(start) && File(entry);
+    }
+
     bool Fail(const std::string& message) {
         *error_ = message;
         return false;
     }
 
+    // The whole written, whatever the estimate was: stored JPEGs change size.
+    void ReportDone() {
+        if (progress_) progress_(total_, total_);
+    }
+
 private:
+    // Drops what was written after `position`.
+    bool Rewind(uint64_t position) {
+        const off_t offset = static_cast<off_t>(position);
+        if (ftruncate(out_, offset) != 0 || lseek(out_, offset, SEEK_SET) != offset) {
+            return Fail(std::string("cannot write the package: ") + std::strerror(errno));
+        }
+        written_ = position;
+        return true;
+    }
+
     bool Write(const char* data, size_t size) {
         if (!WriteAll(out_, data, size)) {
             return Fail(std::string("cannot write the package: ") + std::strerror(errno));
@@ -152,7 +197,7 @@ std::string Directory(const PackagePlan& plan) {
 
 }  // namespace
 
-bool WritePackage(const PackagePlan& plan, const std::string& output, const ProgressReport& progress,
+bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSettings& settings,
                   std::string* error) {
     tarn::CatchTerminationSignals();
     PendingOutput pending(output);
@@ -160,15 +205,26 @@ bool WritePackage(const PackagePlan& plan, const std::string& output, const Prog
         *error = "cannot write " + output + ": " + std::strerror(errno);
         return false;
     }
-    const std::string directory = Directory(plan);
-    Copier copier(pending.fd(), plan.totalBytes + directory.size(), progress, error);
-    for (const PlannedEntry& entry : plan.entries) {
-        const bool copied = entry.path.empty() ? copier.Bytes(entry.bytes) : copier.File(entry);
+    // The directory, written last, holds the sizes as stored.
+    const uint64_t directoryBytes = plan.entries.size() * PACKAGE_RECORD_BYTES + PACKAGE_TRAILER_BYTES;
+    Copier copier(pending.fd(), plan.totalBytes + directoryBytes, settings.progress, error);
+    uint64_t stored = 0;
+    for (PlannedEntry& entry : plan.entries) {
+        bool copied;
+        if (!entry.path.empty() && entry.showFile && !settings.keepJpeg) {
+            copied = copier.ShowFile(entry);
+        } else {
+            copied = entry.path.empty() ? copier.Bytes(entry.bytes) : copier.File(entry);
+        }
         if (!copied) return false;
+        stored += entry.size;
     }
-    if (!copier.Bytes(directory)) return false;
+    plan.totalBytes = stored;
+    if (!copier.Bytes(Directory(plan))) return false;
     if (tarn::TerminationSignalCaught() != 0) return copier.Fail("interrupted");
-    return pending.Commit(error);
+    if (!pending.Commit(error)) return false;
+    copier.ReportDone();
+    return true;
 }
 
 }  // namespace tarnpack

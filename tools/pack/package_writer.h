@@ -13,9 +13,18 @@ namespace tarnpack {
 // Told the bytes written so far and the bytes in all.
 using ProgressReport = std::function<void(uint64_t written, uint64_t total)>;
 
-// Writes `plan` to `output`, executable. On failure nothing is left behind
-// and an existing `output` is untouched; `error` says why.
-bool WritePackage(const PackagePlan& plan, const std::string& output, const ProgressReport& progress,
+struct WriteSettings {
+    ProgressReport progress;  // may be empty
+    // Every file byte for byte; otherwise a show file that is a multi-scan
+    // (progressive) JPEG is stored as a baseline one, losslessly.
+    bool keepJpeg = false;
+};
+
+// Writes `plan` to `output`, executable. An entry stored as a baseline JPEG
+// has its size, and the plan its total, changed to the bytes stored. On
+// failure nothing is left behind and an existing `output` is untouched;
+// `error` says why.
+bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSettings& settings,
                   std::string* error);
 
 }  // namespace tarnpack

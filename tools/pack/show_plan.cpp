@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "entry_names.h"
 #include "platform/kernel/profile_text.h"
@@ -69,7 +70,9 @@ public:
             return std::nullopt;
         }
         const std::string name = namer_.Claim(FileNameOf(key));
-        if (!Add({name, origin, path.string(), "", static_cast<uint64_t>(status.st_size)})) {
+        PlannedEntry entry{name, origin, path.string(), "", static_cast<uint64_t>(status.st_size)};
+        entry.showFile = true;
+        if (!Add(std::move(entry))) {
             return std::nullopt;
         }
         byFile_[key] = name;

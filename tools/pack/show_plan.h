@@ -15,6 +15,10 @@ struct PlannedEntry {
     std::string path;    // the file the data come from; empty for `bytes`
     std::string bytes;   // the data themselves, when held in memory
     uint64_t size = 0;   // bytes taken from the start of `path`, or bytes.size()
+    bool showFile = false;  // a file the show description names
+    // Set when written: a multi-scan JPEG went in as a baseline one, and
+    // `size` is then the bytes stored.
+    bool storedAsBaseline = false;
 };
 
 struct PackagePlan {
