@@ -51,6 +51,7 @@ struct WindowView {
     bool topmost = false;
     HWND owner = nullptr;
     bool isPopupBar = false;  // the owned floating bar (a window with an owner)
+    HICON icon = nullptr;     // its class's icon, for the desktop's task list
 };
 
 // The connection of the core to the outside world. All calls come on the UI

@@ -219,6 +219,14 @@ TEST_F(PackagedShow, SlidesAreFittedAndCentredAKeyAdvancesAndTheSplashEndsTheSho
         << "first slide with the bar never shown: " << why;
     Save("1-first-slide");
 
+    // The show window carries the program's icon for the desktop's task list.
+    const ws::Pixels& icon = Picture("icon_122.ico");
+    ASSERT_GT(icon.width, 0);
+    const ws::Pixels shownIcon = screen_.WindowIcon(0, 0, kScreenWidth, kScreenHeight);
+    EXPECT_EQ(shownIcon.width, icon.width);
+    EXPECT_EQ(shownIcon.height, icon.height);
+    EXPECT_TRUE(shownIcon.data == icon.data) << "the show window's icon is not the program's";
+
     // The bar hides by itself once its check finds the pointer elsewhere; the
     // first slide is still there, whole, and keys reach the show window again.
     ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return BarHidden(s); }, 5000)) << "bar stays";

@@ -105,7 +105,7 @@ bool AllBlack(const ws::Pixels& screen, const Box& box) {
 ws::Pixels LoadResourcePicture(const std::string& fileName) {
     std::ifstream in(std::string(TARN_SOURCE_DIR) + "/resources/" + fileName, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::optional<ws::Pixels> picture = DecodeBmp(bytes.data(), bytes.size());
+    std::optional<ws::Pixels> picture = DecodePicture(bytes.data(), bytes.size());
     return picture ? *picture : ws::Pixels{};
 }
 

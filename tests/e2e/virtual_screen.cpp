@@ -122,8 +122,8 @@ bool VirtualScreen::MoveMouse(int x, int y) {
 
 bool VirtualScreen::Click(int button) { return Tool({"click", std::to_string(button)}); }
 
-bool VirtualScreen::RequestClose(int x, int y, int width, int height) {
-    if (display_ == nullptr) return false;
+unsigned long VirtualScreen::WindowAt(int x, int y, int width, int height) {
+    if (display_ == nullptr) return 0;
     Window root = DefaultRootWindow(display_);
     Window rootReturn = 0;
     Window parent = 0;
@@ -140,6 +140,11 @@ bool VirtualScreen::RequestClose(int x, int y, int width, int height) {
         }
     }
     if (children != nullptr) XFree(children);
+    return target;
+}
+
+bool VirtualScreen::RequestClose(int x, int y, int width, int height) {
+    const Window target = WindowAt(x, y, width, height);
     if (target == 0) return false;
 
     XEvent event{};
@@ -152,6 +157,33 @@ bool VirtualScreen::RequestClose(int x, int y, int width, int height) {
     XSendEvent(display_, target, False, NoEventMask, &event);
     XSync(display_, False);
     return true;
+}
+
+ws::Pixels VirtualScreen::WindowIcon(int x, int y, int width, int height) {
+    ws::Pixels icon;
+    const Window target = WindowAt(x, y, width, height);
+    if (target == 0) return icon;
+    // _NET_WM_ICON: width, height, then ARGB pixels, each a 32-bit item
+    // (held in a long by Xlib).
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display_, target, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20,
+                           False, XA_CARDINAL, &type, &format, &items, &after, &data) != Success) {
+        return icon;
+    }
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    if (data != nullptr && format == 32 && items >= 2 && values[0] * values[1] <= items - 2) {
+        icon.width = static_cast<int>(values[0]);
+        icon.height = static_cast<int>(values[1]);
+        for (unsigned long i = 0; i < values[0] * values[1]; ++i) {
+            icon.data.push_back(static_cast<uint32_t>(values[2 + i]) & 0x00FFFFFFu);
+        }
+    }
+    if (data != nullptr) XFree(data);
+    return icon;
 }
 
 bool SavePng(const ws::Pixels& picture, const std::string& path) {

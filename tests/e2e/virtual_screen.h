@@ -39,9 +39,13 @@ public:
     // as a desktop's close command does (WM_DELETE_WINDOW). False when no
     // mapped window has that rectangle.
     bool RequestClose(int x, int y, int width, int height);
+    // The icon (_NET_WM_ICON, alpha dropped) of the mapped top-level window
+    // of exactly that place and size; empty when there is none.
+    ws::Pixels WindowIcon(int x, int y, int width, int height);
 
 private:
     bool Tool(const std::vector<std::string>& arguments);
+    unsigned long WindowAt(int x, int y, int width, int height);  // an X window id, or 0
 
     ChildProcess server_;
     _XDisplay* display_ = nullptr;

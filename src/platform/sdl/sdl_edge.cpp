@@ -109,6 +109,26 @@ bool SdlEdge::CursorPos(POINT* point) {
 
 // ---- Bringing the screen in line with the core -------------------------------
 
+namespace {
+
+// Gives `window` the pixels of `icon` (a task list or window switcher shows
+// them); a window without one keeps the desktop's default.
+void SetIcon(SDL_Window* window, HICON icon) {
+    const Pixels* pixels = icon != nullptr ? IconPixels(icon) : nullptr;
+    if (pixels == nullptr || pixels->width <= 0 || pixels->height <= 0 ||
+        pixels->data.size() < static_cast<size_t>(pixels->width) * pixels->height) {
+        return;
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(pixels->data.data()), pixels->width, pixels->height, 32,
+        pixels->width * 4, SDL_PIXELFORMAT_RGB888);
+    if (surface == nullptr) return;
+    SDL_SetWindowIcon(window, surface);  // SDL keeps its own copy
+    SDL_FreeSurface(surface);
+}
+
+}  // namespace
+
 void SdlEdge::Sync(HWND window, Native& native) {
     native.changed = false;
     const WindowView view = View(window);
@@ -126,6 +146,7 @@ void SdlEdge::Sync(HWND window, Native& native) {
         native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect),
                                          Height(view.rect), kind | SDL_WINDOW_HIDDEN);
         if (native.window == nullptr) return;
+        if (view.owner == nullptr) SetIcon(native.window, view.icon);
         native.applied = view.rect;
         native.dirty = true;
         native.resized = true;

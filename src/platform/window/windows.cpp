@@ -107,6 +107,7 @@ WindowView View(HWND window) {
     view.topmost = EffectivelyTopmost(*w);
     view.owner = w->owner;
     view.isPopupBar = w->owner != nullptr;
+    if (w->windowClass) view.icon = w->windowClass->icon;
     return view;
 }
 
