@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/lazy/player_libraries.h"
 #include "platform/media/sdl_audio.h"
 #include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
@@ -39,6 +40,10 @@ bool StartPlayerPlatform() {
     static ws::SdlEdge* edge = nullptr;
     if (edge != nullptr) return true;
 
+    // Nothing calls SDL or FFmpeg before this point: the package process,
+    // which never gets here, does not load them at all. Without them there
+    // is no show, as without a screen.
+    if (!LoadPlayerLibraries()) return false;
     ws::ApplySdlWindowHints();
     if (!StartVideoOnAScreen()) return false;
 

@@ -1,0 +1,10 @@
+// The default for programs linked against SDL and FFmpeg (the tests, the
+// tools): the libraries are there from the start, nothing to load. The player
+// executable links lazy_libraries.cpp, whose definition replaces this one.
+#include "platform/lazy/player_libraries.h"
+
+namespace tarn {
+
+__attribute__((weak)) bool LoadPlayerLibraries() { return true; }
+
+}  // namespace tarn
