@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,40 +142,55 @@ bool OpenSession(const Options& options, Session& session, std::string& error) {
     return true;
 }
 
-int RunStart(const Options& options) {
+// One viewer on the screen, started and showing its first photo.
+struct ViewerRun {
     Session session;
+    std::unique_ptr<ScreenWatch> watch;
+    std::unique_ptr<ViewerProcess> viewer;
+    SteadyClock::time_point first;  // when the first photo appeared
+    double first_ms = 0;            // from the start of the program
+
+    void Quit(const Options& options) { ::Quit(session.screen, *viewer, options.quit_key); }
+};
+
+// Opens the screen, starts the viewer and waits for its first photo; an
+// empty string, or what went wrong (the viewer is then ended).
+std::string StartViewer(const Options& options, ViewerRun& run) {
     std::string error;
-    if (!OpenSession(options, session, error)) return Fail(error);
-    ScreenWatch watch(session.screen, session.sigs, options.poll_ms);
+    if (!OpenSession(options, run.session, error)) return error;
+    run.watch = std::make_unique<ScreenWatch>(run.session.screen, run.session.sigs, options.poll_ms);
     const auto start = SteadyClock::now();
-    ViewerProcess viewer(options.argv);
-    if (!viewer.started()) return Fail("cannot start " + options.argv[0]);
-    const int seen = watch.WaitFor(viewer, options.timeout_ms, [](int c) { return c == 0; });
-    const double first_ms = MsSince(start);
+    run.viewer = std::make_unique<ViewerProcess>(options.argv);
+    if (!run.viewer->started()) return "cannot start " + options.argv[0];
+    const int seen = run.watch->WaitFor(*run.viewer, options.timeout_ms, [](int c) { return c == 0; });
+    run.first = SteadyClock::now();
+    run.first_ms = MsSince(start);
     if (seen != 0) {
-        Quit(session.screen, viewer, options.quit_key);
-        return Fail(WaitProblem(seen, "the first photo"));
+        run.Quit(options);
+        return WaitProblem(seen, "the first photo");
     }
-    std::printf("first_ms %.2f\n", first_ms);
-    Quit(session.screen, viewer, options.quit_key);
+    return {};
+}
+
+int RunStart(const Options& options) {
+    ViewerRun run;
+    const std::string error = StartViewer(options, run);
+    if (!error.empty()) return Fail(error);
+    std::printf("first_ms %.2f\n", run.first_ms);
+    run.Quit(options);
     return 0;
 }
 
 int RunKeys(const Options& options) {
-    Session session;
-    std::string error;
-    if (!OpenSession(options, session, error)) return Fail(error);
-    ScreenWatch watch(session.screen, session.sigs, options.poll_ms);
+    ViewerRun run;
+    const std::string error = StartViewer(options, run);
+    if (!error.empty()) return Fail(error);
+    Session& session = run.session;
+    ScreenWatch& watch = *run.watch;
+    ViewerProcess& viewer = *run.viewer;
     const int count = std::min<int>(options.count, static_cast<int>(session.sigs.images.size()));
-    const auto start = SteadyClock::now();
-    ViewerProcess viewer(options.argv);
-    if (!viewer.started()) return Fail("cannot start " + options.argv[0]);
-    int seen = watch.WaitFor(viewer, options.timeout_ms, [](int c) { return c == 0; });
-    if (seen != 0) {
-        Quit(session.screen, viewer, options.quit_key);
-        return Fail(WaitProblem(seen, "the first photo"));
-    }
-    std::printf("first_ms %.2f\n", MsSince(start));
+    int seen = 0;
+    std::printf("first_ms %.2f\n", run.first_ms);
     TreeMemory memory;
     std::vector<double> latencies;
     int changed_before_key = 0;
@@ -210,21 +226,16 @@ int RunKeys(const Options& options) {
 }
 
 int RunTimed(const Options& options) {
-    Session session;
-    std::string error;
-    if (!OpenSession(options, session, error)) return Fail(error);
-    ScreenWatch watch(session.screen, session.sigs, options.poll_ms);
+    ViewerRun run;
+    const std::string error = StartViewer(options, run);
+    if (!error.empty()) return Fail(error);
+    Session& session = run.session;
+    ScreenWatch& watch = *run.watch;
+    ViewerProcess& viewer = *run.viewer;
     const int count = std::min<int>(options.count, static_cast<int>(session.sigs.images.size()));
-    const auto start = SteadyClock::now();
-    ViewerProcess viewer(options.argv);
-    if (!viewer.started()) return Fail("cannot start " + options.argv[0]);
-    int seen = watch.WaitFor(viewer, options.timeout_ms, [](int c) { return c == 0; });
-    if (seen != 0) {
-        Quit(session.screen, viewer, options.quit_key);
-        return Fail(WaitProblem(seen, "the first photo"));
-    }
-    const auto first = SteadyClock::now();
-    std::printf("first_ms %.2f\n", MsSince(start));
+    int seen = 0;
+    const auto first = run.first;
+    std::printf("first_ms %.2f\n", run.first_ms);
     // Each later photo's appearance; a photo shown too briefly to be seen is
     // recorded at the appearance of the one after it, and counted as missed.
     std::vector<double> appear(count, 0.0);
