@@ -11,15 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "jpeg_samples.h"
 #include "package/child_process.h"
 #include "package/package_builder.h"
 #include "package/scratch_folder.h"
+#include "package_listing.h"
 #include "startup/package.h"
 #include "startup/package_files.h"
 
 namespace {
 
 using namespace tarn::test;
+using tarnpack::DescribeFault;
+using tarnpack::ListedEntry;
+using tarnpack::PackageListing;
+using tarnpack::ReadPackageListingFile;
 namespace fs = std::filesystem;
 
 class TarnpackTool : public ::testing::Test {
@@ -271,9 +277,98 @@ TEST_F(TarnpackTool, VerifyAcceptsAGoodPackageAndNamesWhatIsWrongWithABadOne) {
     }
 }
 
+class TarnpackJpegs : public TarnpackTool {
+protected:
+    void SetUp() override {
+        TarnpackTool::SetUp();
+        JpegSample sample{320, 240, 3, JpegSample::Progressive, false, 90, 21, {}};
+        sample.markers = {ExifMarker(21), CommentMarker("harbour, early morning")};
+        progressive_ = MakeJpeg(sample);
+        baseline_ = MakeJpeg({160, 120, 3, JpegSample::Baseline, false, 90, 22, {ExifMarker(22)}});
+        truncated_ = MakeJpeg({200, 100, 1, JpegSample::Progressive, false, 80, 23, {}});
+        truncated_.resize(truncated_.size() / 2);
+        garbage_ = std::string("\xFF\xD8\xFF", 3) + Placeholder(3000, 24);
+        Put(show_ + "/progressive.jpg", progressive_);
+        Put(show_ + "/baseline.jpg", baseline_);
+        Put(show_ + "/truncated.jpg", truncated_);
+        Put(show_ + "/garbage.jpg", garbage_);
+        Put(show_ + "/tune.mp3", Placeholder(700, 25));
+        Put(show_ + "/show.ini",
+            "[OPTIONS]\r\nBackgroundSound=tune.mp3\r\n[SLIDES]\r\nCount=5\r\nImage1000=progressive.jpg\r\n"
+            "Image1001=baseline.jpg\r\nImage1002=truncated.jpg\r\nImage1003=garbage.jpg\r\n"
+            "Image1004=progressive.jpg\r\n");
+    }
+
+    // The directory's sizes are the bytes stored: back to back from the
+    // start, up to the directory, and each as large as its extracted file;
+    // tarnpack's report `created` counts them all.
+    void ExpectDirectoryMatchesTheData(const std::string& created) {
+        PackageListing listing;
+        std::string error;
+        ASSERT_TRUE(ReadPackageListingFile(output_, &listing, &error)) << error;
+        ASSERT_EQ(listing.fault, PackageFault::None) << DescribeFault(listing);
+        uint64_t offset = 0;
+        for (const ListedEntry& entry : listing.entries) {
+            EXPECT_EQ(entry.offset, offset) << entry.name;
+            offset += entry.size;
+            EXPECT_EQ(ReadBytes(Extracted(entry.name)).size(), entry.size) << entry.name;
+        }
+        EXPECT_EQ(listing.dataEnd, offset);
+        EXPECT_EQ(listing.directoryOffset, offset);
+        EXPECT_NE(created.find(" " + std::to_string(offset) + " bytes of data"), std::string::npos) << created;
+        EXPECT_TRUE(ExitedWith(Run({"verify", output_}), 0)) << Output();
+    }
+
+    std::string progressive_, baseline_, truncated_, garbage_;
+};
+
+TEST_F(TarnpackJpegs, AProgressiveJpegIsStoredAsBaselineWithItsPixelsAndMarkers) {
+    ASSERT_TRUE(ExitedWith(Create(show_ + "/show.ini"), 0)) << Output();
+    const std::string created = Output();
+    EXPECT_NE(created.find("(1 progressive JPEG stored as baseline)"), std::string::npos) << created;
+    ExtractWithPlayer(output_);
+    EXPECT_EQ(g_PackageFiles.count, 7) << "the same picture twice is still one entry";
+
+    const std::string stored = ReadBytes(Extracted("progressive.jpg"));
+    const std::vector<JpegSegment> segments = JpegSegments(stored);
+    EXPECT_EQ(CountSegments(segments, 0xC0) + CountSegments(segments, 0xC1), 1);
+    EXPECT_EQ(CountSegments(segments, 0xC2), 0);
+    EXPECT_EQ(CountSegments(segments, 0xDA), 1);
+    EXPECT_EQ(MetadataSegments(segments), MetadataSegments(JpegSegments(progressive_)));
+    EXPECT_EQ(CountSegments(segments, 0xE1), 1);
+    EXPECT_EQ(CountSegments(segments, 0xFE), 1);
+    const JpegPixels before = DecodeJpeg(progressive_);
+    const JpegPixels after = DecodeJpeg(stored);
+    ASSERT_TRUE(before.ok && after.ok);
+    EXPECT_TRUE(after.samples == before.samples) << "the same pixels";
+
+    EXPECT_EQ(ReadBytes(Extracted("baseline.jpg")), baseline_) << "a baseline picture stays byte for byte";
+    EXPECT_EQ(ReadBytes(Extracted("truncated.jpg")), truncated_);
+    EXPECT_EQ(ReadBytes(Extracted("garbage.jpg")), garbage_);
+    EXPECT_EQ(ReadBytes(Extracted("tune.mp3")), Placeholder(700, 25));
+    ExpectDirectoryMatchesTheData(created);
+    DeletePackageFiles(nullptr);
+    ExpectNoLeftovers();
+}
+
+TEST_F(TarnpackJpegs, KeepJpegStoresEveryFileByteForByte) {
+    ASSERT_TRUE(ExitedWith(Run({"create", show_ + "/show.ini", "--keep-jpeg", "-o", output_, "--player",
+                                TARN_TEST_PLAYER}),
+                           0))
+        << Output();
+    const std::string created = Output();
+    EXPECT_EQ(created.find("baseline"), std::string::npos) << created;
+    ExtractWithPlayer(output_);
+    EXPECT_EQ(ReadBytes(Extracted("progressive.jpg")), progressive_);
+    EXPECT_EQ(ReadBytes(Extracted("baseline.jpg")), baseline_);
+    ExpectDirectoryMatchesTheData(created);
+    DeletePackageFiles(nullptr);
+}
+
 TEST_F(TarnpackTool, UsageMistakesAndHelp) {
     EXPECT_TRUE(ExitedWith(Run({"--help"}), 0));
     EXPECT_NE(Output().find("tarnpack create SHOW.ini -o OUTPUT"), std::string::npos);
+    EXPECT_NE(Output().find("--keep-jpeg"), std::string::npos);
     EXPECT_TRUE(ExitedWith(Run({}), 2));
     EXPECT_TRUE(ExitedWith(Run({"pack", "x"}), 2));
     EXPECT_TRUE(ExitedWith(Run({"create", show_ + "/show.ini"}), 2));
