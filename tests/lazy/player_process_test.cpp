@@ -1,0 +1,242 @@
+// The real player executable: it names neither SDL nor FFmpeg among its
+// libraries, its package process never loads them while the player it
+// started does, and a player whose media libraries cannot be loaded ends
+// silently. Played on a private X server.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/version.h>
+}
+
+#include "e2e/child_process.h"
+#include "e2e/virtual_screen.h"
+#include "package/package_builder.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::ChildProcess;
+using e2e::VirtualScreen;
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+constexpr uint32_t kSlideColour = 0x3CA064;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The output of a command line, or empty when it failed.
+std::string CommandOutput(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return "";
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
+    return out;
+}
+
+// Lines naming SDL or an FFmpeg library.
+std::vector<std::string> MediaLibraryLines(const std::string& text) {
+    std::vector<std::string> found;
+    for (const std::string& line : Lines(text)) {
+        for (const char* name : {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample"}) {
+            if (line.find(name) != std::string::npos) {
+                found.push_back(line);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > tolerance || d < -tolerance) return false;
+    }
+    return true;
+}
+
+bool ShowsSlide(const ws::Pixels& screen) {
+    if (screen.width != kScreenWidth || screen.height != kScreenHeight) return false;
+    for (const auto& [x, y] : {std::pair{kScreenWidth / 2, kScreenHeight / 2}, std::pair{40, kScreenHeight - 40}}) {
+        if (!Near(screen.At(x, y) & 0xFFFFFF, kSlideColour, 12)) return false;
+    }
+    return true;
+}
+
+TEST(PlayerExecutable, NamesNeitherSdlNorFfmpegAmongItsLibraries) {
+    const std::string dynamic = CommandOutput(std::string("readelf -d -W ") + TARN_PLAYER);
+    ASSERT_NE(dynamic.find("Shared library: [libc.so.6]"), std::string::npos) << "readelf said:\n" << dynamic;
+    EXPECT_NE(dynamic.find("Shared library: [libjpeg.so"), std::string::npos);
+    EXPECT_EQ(MediaLibraryLines(dynamic), std::vector<std::string>{});
+
+    // Nor does it import or export any of their functions.
+    const std::string symbols = CommandOutput(std::string("readelf --dyn-syms -W ") + TARN_PLAYER);
+    ASSERT_NE(symbols.find("GLIBC_"), std::string::npos) << "readelf said:\n" << symbols;
+    for (const std::string& line : Lines(symbols)) {
+        for (const char* prefix : {" SDL_", " av_", " avcodec_", " avformat_", " sws_", " swr_"})
+            EXPECT_EQ(line.find(prefix), std::string::npos) << line;
+    }
+}
+
+class PlayerProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        work_ = std::string(TARN_BINARY_DIR) + "/tests/lazy/run-" + info->name();
+        fs::remove_all(work_);
+        fs::create_directories(work_ + "/tmp");
+        char colour[32];
+        std::snprintf(colour, sizeof colour, "color=c=0x%06X:s=800x600", kSlideColour);
+        ASSERT_EQ(e2e::RunToEnd({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", colour,
+                                 "-frames:v", "1", "-q:v", "2", work_ + "/slide.jpg"},
+                                60000, {}, work_ + "/make.log"),
+                  0)
+            << "ffmpeg could not make the slide; see " << work_ << "/make.log";
+        slide_ = ReadAll(work_ + "/slide.jpg");
+        ASSERT_TRUE(screen_.Start(kScreenWidth, kScreenHeight, work_ + "/xvfb.log"));
+    }
+
+    void TearDown() override { process_.Kill(SIGKILL); }
+
+    // One slide, shown until a key ends the show.
+    static std::string ShowDescription(const std::string& slide) {
+        return "[OPTIONS]\r\nAdvanceMethod=0\r\nShowSplash=0\r\n\r\n[SLIDES]\r\nCount=1\r\n"
+               "Image1000=" + slide + "\r\nSound1000=\r\n";
+    }
+
+    bool WaitForSlide(int timeoutMs) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < until) {
+            if (ShowsSlide(screen_.Capture())) return true;
+            if (!process_.Running()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return false;
+    }
+
+    std::string Said() { return ReadAll(work_ + "/output.log"); }
+
+    std::string work_;
+    std::string slide_;
+    VirtualScreen screen_;
+    ChildProcess process_;
+};
+
+// The package process only copies files and waits: SDL and FFmpeg are
+// loaded by the player it starts, by dlopen, and never by the package
+// process, neither while it waits nor when it ends.
+TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndFfmpeg) {
+    const std::string package = work_ + "/show-package";
+    test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
+                                                  {"show.ini", ShowDescription("a.jpg")},
+                                                  {"a.jpg", slide_}}));
+    ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+    // The dynamic loader writes what each process loads to ld.<pid>.
+    process_ = ChildProcess::Spawn({package},
+                                   {{"DISPLAY", screen_.Name()},
+                                    {"TMPDIR", work_ + "/tmp"},
+                                    {"LD_DEBUG", "files"},
+                                    {"LD_DEBUG_OUTPUT", work_ + "/ld"}},
+                                   work_ + "/output.log");
+    ASSERT_TRUE(process_.Started());
+    ASSERT_TRUE(WaitForSlide(20000)) << "the slide never showed";
+
+    const std::string packagePid = std::to_string(process_.Pid());
+    const std::vector<std::string> children =
+        Lines(ReadAll("/proc/" + packagePid + "/task/" + packagePid + "/children"));
+    ASSERT_EQ(children.size(), 1u);
+    const std::string playerPid = children[0].substr(0, children[0].find(' '));
+
+    const std::string packageMaps = ReadAll("/proc/" + packagePid + "/maps");
+    ASSERT_NE(packageMaps.find("/libc.so.6"), std::string::npos) << packageMaps;
+    EXPECT_EQ(MediaLibraryLines(packageMaps), std::vector<std::string>{});
+    const std::string playerMaps = ReadAll("/proc/" + playerPid + "/maps");
+    EXPECT_NE(playerMaps.find("/libSDL2-2.0.so.0"), std::string::npos);
+    EXPECT_NE(playerMaps.find("/libavcodec.so."), std::string::npos);
+
+    ASSERT_TRUE(screen_.Key("Escape"));
+    int code = -1;
+    ASSERT_TRUE(process_.WaitFor(10000, &code)) << "the package process did not end";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Said(), "");
+
+    const std::string packageLoads = ReadAll(work_ + "/ld." + packagePid);
+    ASSERT_NE(packageLoads.find("file=libjpeg.so"), std::string::npos) << "no loader log of the package process";
+    EXPECT_EQ(MediaLibraryLines(packageLoads), std::vector<std::string>{});
+    const std::string playerLoads = ReadAll(work_ + "/ld." + playerPid);
+    bool sdlOpened = false;
+    for (const std::string& line : Lines(playerLoads)) {
+        if (line.find("file=libSDL2-2.0.so.0") != std::string::npos &&
+            line.find("dynamically loaded by") != std::string::npos)
+            sdlOpened = true;
+    }
+    EXPECT_TRUE(sdlOpened) << "the player did not dlopen SDL:\n" << ::testing::PrintToString(MediaLibraryLines(playerLoads));
+}
+
+// A damaged FFmpeg library in the player's library path: the player cannot
+// load its media libraries and ends at once, silently and with success, as
+// it does without a screen. The same show with the libraries intact plays
+// and waits for its key.
+TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
+    const std::string damaged = work_ + "/damaged-libraries";
+    fs::create_directories(damaged);
+    test::WriteBytes(damaged + "/libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR),
+                     "not a shared library\n");
+    auto writeShow = [&] {
+        test::WriteBytes(work_ + "/show.ini", ShowDescription(work_ + "/a.jpg"));
+        test::WriteBytes(work_ + "/a.jpg", slide_);
+    };
+
+    writeShow();
+    process_ = ChildProcess::Spawn({TARN_PLAYER, work_ + "/show.ini"},
+                                   {{"DISPLAY", screen_.Name()}, {"TMPDIR", work_ + "/tmp"}},
+                                   work_ + "/output.log");
+    ASSERT_TRUE(WaitForSlide(20000)) << "the intact player never showed the slide";
+    ASSERT_TRUE(screen_.Key("Escape"));
+    int code = -1;
+    ASSERT_TRUE(process_.WaitFor(10000, &code));
+    ASSERT_EQ(code, 0);
+
+    writeShow();
+    process_ = ChildProcess::Spawn({TARN_PLAYER, work_ + "/show.ini"},
+                                   {{"DISPLAY", screen_.Name()},
+                                    {"TMPDIR", work_ + "/tmp"},
+                                    {"LD_LIBRARY_PATH", damaged}},
+                                   work_ + "/output.log");
+    ASSERT_TRUE(process_.WaitFor(10000, &code)) << "the player went on without its media libraries";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Said(), "");
+}
+
+}  // namespace
+}  // namespace tarn
