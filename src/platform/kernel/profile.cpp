@@ -49,12 +49,16 @@ public:
         if (tarn::ReadWholeFile(fileName, &contents) != tarn::ReadResult::Read) {
             return std::nullopt;  // a missing or unreadable file reads as empty
         }
+        // A file still being written (a rewrite changes it key by key) is
+        // read afresh each time: one scan for the key is cheaper than an
+        // index that would not be used again.
+        if (Recent(info)) return tarn::profile::FindValue(contents, section, key);
         auto index = std::make_shared<const tarn::profile::ValueIndex>(contents);
         {
             // Kept under the times taken before the read: a change during
             // the read leaves other times, so it is read again next time.
             std::lock_guard<std::mutex> lock(mutex_);
-            index_ = Recent(info) ? nullptr : index;
+            index_ = index;
             identity_ = info;
         }
         return index->Find(section, key);
