@@ -39,6 +39,10 @@ TEST_F(Entry, TooLongPathEndsWithoutAShow) {
     EXPECT_EQ(g_ShowWindow, nullptr);
 }
 
+#ifndef _WIN32
+// Windows always has a desktop, so there the entry would go on to play the
+// show; and its file names hold no quotes. The Windows command line's own
+// reading is tested with the Windows pieces.
 TEST_F(Entry, PathIsTakenWholeAndItsSettingsRead) {
     // Spaces, a tab and quotes all belong to the path.
     const std::string path = folder / "My \"Show\"\t1.ini";
@@ -49,5 +53,6 @@ TEST_F(Entry, PathIsTakenWholeAndItsSettingsRead) {
     EXPECT_EQ(g_Show.DelayBetweenSlidesInMilliseconds, 6000);
     EXPECT_EQ(g_ShowWindow, nullptr);
 }
+#endif
 
 }  // namespace

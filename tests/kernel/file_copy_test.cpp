@@ -34,8 +34,10 @@ std::string Pattern(size_t size, unsigned seed) {
 
 class FileCopy : public ::testing::Test {
 protected:
+    // Shared for reading, so that the test can look at a file while it is
+    // open (Windows refuses a second opening otherwise).
     HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
-        HANDLE handle = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
+        HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(handle, INVALID_HANDLE_VALUE) << path;
         opened_.push_back(handle);
@@ -76,7 +78,11 @@ TEST_F(FileCopy, PlainFilesCopyFromBothPositionsInsideTheKernel) {
     // The next chunk follows on from both positions.
     EXPECT_TRUE(CopyFileChunk(destination, source, 1000, buffer_.data(), &read, &written));
     EXPECT_EQ(ReadBytes(folder_ / "destination"), "head:" + data.substr(1000, 201000));
+#ifndef _WIN32
+    // Windows has no in-kernel copy between two open files: there the bytes
+    // always pass through the buffer.
     EXPECT_TRUE(BufferUntouched()) << "plain files on one file system are copied by the kernel";
+#endif
 }
 
 TEST_F(FileCopy, TheSourcesEndGivesAShortCountAndThenNothing) {
@@ -95,6 +101,8 @@ TEST_F(FileCopy, TheSourcesEndGivesAShortCountAndThenNothing) {
     EXPECT_EQ(ReadBytes(folder_ / "destination"), Pattern(70000, 2));
 }
 
+#ifndef _WIN32
+// Named pipes in the file system are a POSIX thing.
 TEST_F(FileCopy, APipeTheKernelWillNotCopyFromGoesThroughTheBufferExactly) {
     const std::string pipe = folder_ / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -113,6 +121,7 @@ TEST_F(FileCopy, APipeTheKernelWillNotCopyFromGoesThroughTheBufferExactly) {
     EXPECT_EQ(ReadBytes(folder_ / "destination"), data);
     EXPECT_FALSE(BufferUntouched());
 }
+#endif
 
 TEST_F(FileCopy, AFailingDestinationStillMovesTheSourceByTheWholeStretch) {
     WriteBytes(folder_ / "source", Pattern(150000, 4));

@@ -64,7 +64,10 @@ TEST_F(ProfileRead, BlanksAroundNamesAndValuesAreIgnoredAndQuotesRemoved) {
 TEST_F(ProfileRead, CommentsAreNotEntries) {
     WriteBytes(file, "[OPTIONS]\r\n;ShowSplash=1\r\n  ; Delay=5\r\nKey=value ; not a comment\r\n");
     EXPECT_EQ(Read("OPTIONS", "ShowSplash"), "dflt");
+#ifndef _WIN32
+    // Windows finds a comment line by its whole text; nothing asks for one.
     EXPECT_EQ(Read("OPTIONS", ";ShowSplash"), "dflt");
+#endif
     EXPECT_EQ(Read("OPTIONS", "Delay"), "dflt");
     EXPECT_EQ(Read("OPTIONS", "Key"), "value ; not a comment");
 }
@@ -89,7 +92,19 @@ TEST_F(ProfileRead, MissingOrUnreadableFileReadsAsEmpty) {
     EXPECT_EQ(Read("OPTIONS", "AdvanceMethod", "0"), "0");
 }
 
-TEST_F(ProfileRead, NullArgumentsGiveTheDefault) {
+TEST_F(ProfileRead, NullDefaultOrBufferGiveNothing) {
+    WriteBytes(file, "[OPTIONS]\r\nA=1\r\n");
+    char buffer[16] = "unchanged";
+    EXPECT_EQ(GetPrivateProfileStringA("OPTIONS", "B", nullptr, buffer, sizeof buffer, file.c_str()),
+              0u);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(GetPrivateProfileStringA("OPTIONS", "A", "d", nullptr, 16, file.c_str()), 0u);
+}
+
+#ifndef _WIN32
+// Windows lists the names of all sections or keys for a null name, and
+// reads win.ini for a null file; the player always names all three.
+TEST_F(ProfileRead, NullNamesOrFileGiveTheDefault) {
     WriteBytes(file, "[OPTIONS]\r\nA=1\r\n");
     char buffer[16] = "unchanged";
     EXPECT_EQ(GetPrivateProfileStringA(nullptr, "A", "d", buffer, sizeof buffer, file.c_str()), 1u);
@@ -98,17 +113,18 @@ TEST_F(ProfileRead, NullArgumentsGiveTheDefault) {
               1u);
     EXPECT_EQ(GetPrivateProfileStringA("OPTIONS", "A", "d", buffer, sizeof buffer, nullptr), 1u);
     EXPECT_STREQ(buffer, "d");
-    EXPECT_EQ(GetPrivateProfileStringA("OPTIONS", "B", nullptr, buffer, sizeof buffer, file.c_str()),
-              0u);
-    EXPECT_STREQ(buffer, "");
-    EXPECT_EQ(GetPrivateProfileStringA("OPTIONS", "A", "d", nullptr, 16, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntA(nullptr, "A", 7, file.c_str()), 7u);
 }
+#endif
 
 TEST_F(ProfileRead, FirstEntryWinsAndLaterSectionsOfTheSameNameCount) {
     WriteBytes(file, "[A]\nk=first\nk=second\n[B]\nx=1\n[a]\nlate=yes\n");
     EXPECT_EQ(Read("A", "k"), "first");
+    EXPECT_EQ(Read("B", "x"), "1");
+#ifndef _WIN32
+    // Windows looks in the first section of a name only.
     EXPECT_EQ(Read("A", "late"), "yes");
+#endif
 }
 
 TEST_F(ProfileRead, LfLinesByteOrderMarkAndUnendedLastLine) {
@@ -127,7 +143,10 @@ TEST_F(ProfileRead, IntegerReaderReadsDecimalNumbers) {
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Lead", 1, file.c_str()), 12u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Word", 1, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Empty", 9, file.c_str()), 9u);
+#ifndef _WIN32
+    // Windows' integer reader takes a leading 0x as hexadecimal.
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Hex", 1, file.c_str()), 0u);
+#endif
     // 123456789012 = 28 * 2^32 + 3197704724.
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Huge", 1, file.c_str()), 3197704724u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Plus", 1, file.c_str()), 7u);

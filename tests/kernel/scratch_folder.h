@@ -1,5 +1,6 @@
 // A private temporary folder for one test, made the process's temporary
-// folder ($TMPDIR) while it lives, and small file helpers.
+// folder ($TMPDIR, and %TMP% on Windows) while it lives, and small file
+// helpers.
 #pragma once
 
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "support/native_paths.h"
 
 namespace tarn::test {
 
@@ -44,7 +47,7 @@ public:
 
     // The folder, without a trailing separator.
     const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return path_ + kSeparator + name; }
 
     // The names in the folder, sorted.
     std::vector<std::string> Names() const {
