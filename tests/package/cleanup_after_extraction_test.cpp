@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -31,6 +33,8 @@ protected:
         ForgetPackageFiles();
         package_ = scratch_.outside() + "/show.pkg";
     }
+    // The extraction's holds on its files go before the folder does.
+    void TearDown() override { ForgetPackageFiles(); }
 
     // Extracts and rewrites `items`, then closes the show as the player does.
     void PlayAndClose(const std::vector<PackageItem>& items) {
@@ -44,7 +48,14 @@ protected:
         CleanUpShowFiles();
     }
 
-    std::vector<std::string> Left() const { return scratch_.TempNames(); }
+    std::vector<std::string> Left() const {
+#ifdef _WIN32
+        // A deleted name stays taken while another handle is open: the
+        // package process lets go of its holds, as it does when it ends.
+        ForgetPackageFiles();
+#endif
+        return scratch_.TempNames();
+    }
     std::string Name(const std::string& entry) const {
         return decorator_.substr(scratch_.temp().size() + 1) + "." + entry;
     }
@@ -59,8 +70,12 @@ TEST_F(CleanUpAfterExtraction, TheSampleLeavesOnlyThePlayerCopyWhichThePackagePr
     // The decorator, the eight pictures and the show description are gone;
     // the empty sound keys named nothing.
     EXPECT_EQ(Left(), std::vector<std::string>{Name("stub.exe")});
+#ifndef _WIN32
+    // (On Windows the look above let go of the player copy; the package
+    // process's deletion is tested with the Windows pieces.)
     DeletePackageFiles(nullptr);
     EXPECT_TRUE(Left().empty());
+#endif
 }
 
 TEST_F(CleanUpAfterExtraction, WithCleanZeroTheSlidesStayAndTheRestGoes) {
@@ -77,6 +92,8 @@ TEST_F(CleanUpAfterExtraction, WithCleanZeroTheSlidesStayAndTheRestGoes) {
     EXPECT_EQ(Left(), expected) << "the background sound goes whatever CLEAN says";
 }
 
+#ifndef _WIN32
+// Termination signals are POSIX.
 TEST_F(CleanUpAfterExtraction, AShowInterruptedBeforeItsStartIsNeverStartedAndLeavesNothing) {
     WriteBytes(package_, BuildPackage(SampleItems()));
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -97,6 +114,7 @@ TEST_F(CleanUpAfterExtraction, AShowInterruptedBeforeItsStartIsNeverStartedAndLe
         },
         ::testing::ExitedWithCode(0), "");
 }
+#endif
 
 TEST(HandWrittenShow, PlayedAndClosedNoneOfItsFilesIsDeleted) {
     // A person's show: pictures beside the show description, one of them

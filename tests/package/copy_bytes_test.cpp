@@ -13,8 +13,10 @@ using namespace tarn::test;
 
 class CopyBytesTest : public ::testing::Test {
 protected:
+    // Shared for reading, so that the test can look at a file while it is
+    // open (Windows refuses a second opening otherwise).
     HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
-        HANDLE handle = CreateFileA(path.c_str(), access, 0, nullptr, disposition,
+        HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(handle, INVALID_HANDLE_VALUE) << path;
         opened_.push_back(handle);

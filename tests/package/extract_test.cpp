@@ -24,6 +24,8 @@ protected:
         ForgetPackageFiles();
         packagePath_ = scratch_.outside() + "/show.pkg";
     }
+    // The extraction's holds on its files go before the folder does.
+    void TearDown() override { ForgetPackageFiles(); }
 
     int ExtractBytes(const std::string& bytes) {
         WriteBytes(packagePath_, bytes);
@@ -63,8 +65,15 @@ TEST_F(Extract, TheSamplePackageLeavesTheDecoratorAndItsTenEntries) {
     const std::string bytes = BuildPackage(items, std::string(264, '\0'));
     ASSERT_EQ(ExtractBytes(bytes), 1);
 
-    // The decorator: KTZ, up to four hexadecimal digits, .tmp; empty.
-    EXPECT_TRUE(std::regex_match(DecoratorName(), std::regex("KTZ[0-9A-F]{1,4}\\.tmp")))
+    // The decorator: KTZ, up to four hexadecimal digits, .tmp; empty. On
+    // Windows, where letter case is not significant to file names, the
+    // system's own temporary names may use small letters.
+#ifdef _WIN32
+    const auto nameCase = std::regex::icase;
+#else
+    const auto nameCase = std::regex::ECMAScript;
+#endif
+    EXPECT_TRUE(std::regex_match(DecoratorName(), std::regex("KTZ[0-9A-F]{1,4}\\.tmp", nameCase)))
         << DecoratorName();
     EXPECT_EQ(ReadBytes(Decorator()), "");
 
@@ -88,6 +97,8 @@ TEST_F(Extract, TheSamplePackageLeavesTheDecoratorAndItsTenEntries) {
     EXPECT_EQ(ScratchFolder::Names(scratch_.outside()), std::vector<std::string>{"show.pkg"});
 }
 
+#ifndef _WIN32
+// Windows knows a program by its name, not by a mode bit.
 TEST_F(Extract, OnlyTheExtractedPlayerIsExecutable) {
     ASSERT_EQ(ExtractBytes(BuildPackage(SampleItems())), 1);
     EXPECT_TRUE(IsExecutable(Extracted("stub.exe")));
@@ -96,6 +107,7 @@ TEST_F(Extract, OnlyTheExtractedPlayerIsExecutable) {
     }
     EXPECT_FALSE(IsExecutable(Decorator()));
 }
+#endif
 
 TEST_F(Extract, BytesBetweenTheDataAndTheDirectoryChangeNothing) {
     const std::vector<PackageItem> items = SampleItems();
@@ -144,9 +156,14 @@ TEST_F(Extract, EntriesZeroAndOneOfTheSameNameShareOneFile) {
     ASSERT_EQ(ExtractBytes(BuildPackage(items)), 1);
     EXPECT_STREQ(g_Show.PlayerPath, g_Show.ShowDescriptionPath);
     EXPECT_EQ(ReadBytes(g_Show.PlayerPath), items[1].data);
+#ifndef _WIN32
     EXPECT_FALSE(IsExecutable(g_Show.PlayerPath)) << "only entry 0's own file is made executable";
+#endif
 }
 
+#ifndef _WIN32
+// On Windows a deleted name stays taken while the extraction holds the
+// file, so no other file can come in under it; and users make no links.
 TEST_F(Extract, TheDeletionOfExtractedFilesSparesAFileThatReplacedOne) {
     ASSERT_EQ(ExtractBytes(BuildPackage(SampleItems())), 1);
     // Someone replaces one extracted file by a file of their own, and another
@@ -166,6 +183,7 @@ TEST_F(Extract, TheDeletionOfExtractedFilesSparesAFileThatReplacedOne) {
     EXPECT_EQ(ReadBytes(replaced), "theirs");
     EXPECT_EQ(ReadBytes(target), "precious");
 }
+#endif
 
 TEST_F(Extract, DeletionKeepsTheMarkedEntries) {
     ASSERT_EQ(ExtractBytes(BuildPackage(SampleItems())), 1);

@@ -18,7 +18,13 @@ TEST(RunProgram, TheArgumentArrivesWholeAndAloneAndTheExitIsReported) {
     const std::string log = scratch.outside() + "/log";
     setenv("TARN_TEST_PLAYER_LOG", log.c_str(), 1);
     setenv("TARN_TEST_PLAYER_MODE", "exit", 1);
+#ifdef _WIN32
+    // Windows file names hold no quotes, and a path with spaces reaches the
+    // player in another form (tested with the launch command).
+    const std::string argument = scratch.outside() + "\\show.ini";
+#else
     const std::string argument = scratch.outside() + "/a show with  spaces \"quoted\".ini";
+#endif
     const tarn::ProgramEnd end = tarn::RunProgram(TARN_TEST_PLAYER, argument.c_str());
     EXPECT_TRUE(end.started);
     EXPECT_TRUE(end.exited);
@@ -30,18 +36,26 @@ TEST(RunProgram, TheArgumentArrivesWholeAndAloneAndTheExitIsReported) {
 }
 
 TEST(RunProgram, ExitCodesAndDeathsAreToldApart) {
+#ifndef _WIN32
     const tarn::ProgramEnd failed = tarn::RunProgram("/bin/false", "x");
     EXPECT_TRUE(failed.started);
     EXPECT_TRUE(failed.exited);
     EXPECT_EQ(failed.exitCode, 1);
+#endif
 
     ScratchFolder scratch;
     setenv("TARN_TEST_PLAYER_LOG", (scratch.outside() + "/log").c_str(), 1);
     setenv("TARN_TEST_PLAYER_MODE", "crash", 1);
     const tarn::ProgramEnd crashed = tarn::RunProgram(TARN_TEST_PLAYER, "show.ini");
     EXPECT_TRUE(crashed.started);
+#ifdef _WIN32
+    // Windows has no signals: an aborted program ends with a code of its own.
+    EXPECT_TRUE(crashed.exited);
+    EXPECT_NE(crashed.exitCode, 0);
+#else
     EXPECT_FALSE(crashed.exited);
     EXPECT_EQ(crashed.signal, SIGABRT);
+#endif
 }
 
 TEST(RunProgram, WhatCannotStartIsReportedAsNotStarted) {
@@ -54,6 +68,9 @@ TEST(RunProgram, WhatCannotStartIsReportedAsNotStarted) {
     EXPECT_FALSE(tarn::RunProgram(scratch.outside().c_str(), "x").started) << "a folder";
 }
 
+#ifndef _WIN32
+// Termination signals are POSIX: Windows' console events reach every
+// program of the console by themselves.
 TEST(RunProgram, ACaughtSignalIsPassedOnToTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -102,5 +119,6 @@ TEST(RunProgram, ASignalIgnoredByWhoeverStartedUsStaysIgnored) {
         },
         ::testing::ExitedWithCode(0), "");
 }
+#endif
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A private folder for one test, removed with everything in it afterwards,
-// and a temporary folder ($TMPDIR) inside it for the code under test.
+// and a temporary folder ($TMPDIR, and %TMP% on Windows) inside it for the
+// code under test. Its paths use the system's own separator.
 #pragma once
 
 #include <sys/stat.h>
@@ -12,19 +13,22 @@
 #include <string>
 #include <vector>
 
+#include "support/native_paths.h"
+
 namespace tarn::test {
 
 class ScratchFolder {
 public:
-    // In `base` when given, else in $TARN_TEST_SCRATCH or /tmp.
+    // In `base` when given, else in $TARN_TEST_SCRATCH or /tmp (on Windows
+    // the user's temporary folder).
     explicit ScratchFolder(const std::string& base = "") {
         const char* fromEnvironment = std::getenv("TARN_TEST_SCRATCH");
-        std::string folder = !base.empty() ? base : fromEnvironment != nullptr ? fromEnvironment : "/tmp";
-        std::string pattern = folder + "/tarn-test-XXXXXX";
+        std::string folder = !base.empty() ? base : fromEnvironment != nullptr ? fromEnvironment : DefaultBase();
+        std::string pattern = folder + kSeparator + "tarn-test-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         root_ = pattern;
-        temp_ = root_ + "/tmp";
-        outside_ = root_ + "/outside";
+        temp_ = root_ + kSeparator + "tmp";
+        outside_ = root_ + kSeparator + "outside";
         std::filesystem::create_directory(temp_);
         std::filesystem::create_directory(outside_);
         const char* previous = std::getenv("TMPDIR");
@@ -63,6 +67,16 @@ public:
     }
 
 private:
+    static std::string DefaultBase() {
+#ifdef _WIN32
+        std::string base = std::filesystem::temp_directory_path().string();
+        while (!base.empty() && (base.back() == '\\' || base.back() == '/')) base.pop_back();
+        return base;
+#else
+        return "/tmp";
+#endif
+    }
+
     std::string root_;
     std::string temp_;
     std::string outside_;
@@ -73,13 +87,20 @@ private:
 // A folder in memory when the system has one (many files are made quickly
 // there), else the default.
 inline std::string FastScratchBase() {
+#ifdef _WIN32
+    return "";
+#else
     return access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : "";
+#endif
 }
 
+#ifndef _WIN32
+// Windows has no mode bit that makes a file a program.
 inline bool IsExecutable(const std::string& path) {
     struct stat status {};
     return lstat(path.c_str(), &status) == 0 && (status.st_mode & S_IXUSR) != 0;
 }
+#endif
 
 inline bool Exists(const std::string& path) {
     struct stat status {};

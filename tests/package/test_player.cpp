@@ -8,12 +8,18 @@
 //                                  $TARN_TEST_PLAYER_MODE says:
 //     clean     the player's own clean-up at close (the default)
 //     exit      ends without clean-up, as when the control bar alone closes
-//     wait      waits until a signal ends it
+//     wait      waits until a signal ends it (on Windows: until it is
+//               ended)
 //     crash     aborts
 //     impostor  replaces the file Image1000 names by a file of its own, then
 //               ends without clean-up
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <process.h>
+
+#include "platform/win32.h"
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -39,7 +45,9 @@ void Record(int argc, char** argv) {
     text << "argc=" << argc << "\n";
     text << "argv0=" << argv[0] << "\n";
     text << "argv1=" << argv[1] << "\n";
+#ifndef _WIN32
     text << "executable=" << (access(argv[0], X_OK) == 0 ? 1 : 0) << "\n";
+#endif
     std::ifstream show(argv[1], std::ios::binary);
     std::ostringstream description;
     description << show.rdbuf();
@@ -84,7 +92,11 @@ int main(int argc, char** argv) {
     if (how == "clean") {
         CleanUpShowFiles();
     } else if (how == "wait") {
+#ifdef _WIN32
+        for (;;) Sleep(INFINITE);
+#else
         for (;;) pause();
+#endif
     } else if (how == "crash") {
         std::abort();
     } else if (how == "impostor") {
