@@ -72,6 +72,10 @@ TEST_F(Rewrite, TheSampleShowDescriptionGetsExactlyTheDecoratorAndTheImagePaths)
         const size_t at = expected.find("=" + name);
         expected.replace(at + 1, name.size(), Decorated(name));
     }
+#ifdef _WIN32
+    // Windows' profile writer writes the file anew, without blank lines.
+    expected.erase(expected.find("\r\n\r\n[SLIDES]"), 2);
+#endif
     EXPECT_EQ(ReadBytes(path_), expected);
     EXPECT_EQ(Read("SLIDES", "Sound1007"), kAbsent);
     EXPECT_EQ(Read("OPTIONS", "BackgroundSound"), "");
