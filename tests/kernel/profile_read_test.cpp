@@ -133,20 +133,27 @@ TEST_F(ProfileRead, LfLinesByteOrderMarkAndUnendedLastLine) {
     EXPECT_EQ(Read("OPTIONS", "Last"), "end");
 }
 
-TEST_F(ProfileRead, IntegerReaderReadsDecimalNumbers) {
+TEST_F(ProfileRead, IntegerReaderReadsNumbersAsWindowsDoes) {
     WriteBytes(file,
                "[OPTIONS]\r\nCLEAN=0\r\nNeg=-5\r\nLead=  12abc\r\nWord=yes\r\nEmpty=\r\n"
-               "Hex=0x20\r\nHuge=123456789012\r\nPlus=+7\r\n");
+               "Hex=0x20\r\nHuge=123456789012\r\nPlus=+7\r\nHexDigits=0xfF\r\nCapitalX=0X1F\r\nNegHex=-0x10\r\n"
+               "Octal=0o17\r\nBinary=0b101\r\nBareX=0x\r\nHexZero=0x0\r\nNine=09\r\n");
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "CLEAN", 1, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Absent", 1, file.c_str()), 1u);
     EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntA("OPTIONS", "Neg", 1, file.c_str())), -5);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Lead", 1, file.c_str()), 12u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Word", 1, file.c_str()), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Empty", 9, file.c_str()), 9u);
-#ifndef _WIN32
-    // Windows' integer reader takes a leading 0x as hexadecimal.
-    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Hex", 1, file.c_str()), 0u);
-#endif
+    // A leading 0x, 0o or 0b chooses the base: CLEAN=0x1 deletes the files.
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Hex", 1, file.c_str()), 32u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "HexDigits", 1, file.c_str()), 255u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "CapitalX", 1, file.c_str()), 0u) << "no prefix";
+    EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntA("OPTIONS", "NegHex", 1, file.c_str())), -16);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Octal", 1, file.c_str()), 15u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Binary", 1, file.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "BareX", 1, file.c_str()), 0u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "HexZero", 1, file.c_str()), 0u);
+    EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Nine", 1, file.c_str()), 9u) << "a leading 0 is no octal";
     // 123456789012 = 28 * 2^32 + 3197704724.
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Huge", 1, file.c_str()), 3197704724u);
     EXPECT_EQ(GetPrivateProfileIntA("OPTIONS", "Plus", 1, file.c_str()), 7u);

@@ -251,7 +251,7 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
     return out;
 }
 
-int32_t ParseDecimal(std::string_view text) {
+int32_t ParseInteger(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
                                text[i] == '\v' || text[i] == '\f' || text[i] == '\r')) {
@@ -262,10 +262,25 @@ int32_t ParseDecimal(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
+    uint32_t base = 10;
+    if (i + 1 < text.size() && text[i] == '0') {
+        switch (text[i + 1]) {
+        case 'x': base = 16; break;  // only in lower case
+        case 'o': base = 8; break;
+        case 'b': base = 2; break;
+        default: break;
+        }
+        if (base != 10) i += 2;
+    }
     uint32_t value = 0;  // unsigned arithmetic wraps to the low 32 bits
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        value = value * 10u + static_cast<uint32_t>(text[i] - '0');
-        ++i;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        uint32_t digit = base;
+        if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
+        if (digit >= base) break;
+        value = value * base + digit;
     }
     if (negative) value = 0u - value;
     return static_cast<int32_t>(value);

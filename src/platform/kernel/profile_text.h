@@ -46,8 +46,11 @@ private:
     std::unordered_map<std::string, std::string> values_;  // by section and key, case folded
 };
 
-// Leading blanks, optional sign, decimal digits up to the first other
-// character; no digits gives 0; the value wraps to its low 32 bits.
-int32_t ParseDecimal(std::string_view text);
+// Leading blanks, optional sign, then digits up to the first other
+// character: hexadecimal after "0x", octal after "0o", binary after "0b"
+// (lower case only), decimal otherwise, as the Windows integer reader takes
+// them. No digits
+// gives 0; the value wraps to its low 32 bits.
+int32_t ParseInteger(std::string_view text);
 
 }  // namespace tarn::profile
