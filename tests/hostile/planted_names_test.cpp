@@ -94,7 +94,9 @@ TEST_F(PlantedNames, TheOneFreeDecoratorNameIsTakenAndTheLinksAroundItStay) {
     ForgetPackageFiles();
     EXPECT_EQ(scratch_.TempNames().size(), kDecoratorNumbers - 1);
     for (unsigned number = 1; number <= kDecoratorNumbers; number += 0x111) {
-        if (number != kFree) EXPECT_TRUE(IsLinkTo(DecoratorName(scratch_.temp(), number), precious_));
+        if (number != kFree) {
+            EXPECT_TRUE(IsLinkTo(DecoratorName(scratch_.temp(), number), precious_));
+        }
     }
     ExpectOutsideUntouched();
 }
