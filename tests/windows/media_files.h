@@ -11,9 +11,10 @@ inline void PutLittle(std::string& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// A 24-bit BMP of `width` x `height` in four quadrants: red top left, green
-// top right, blue bottom left, white bottom right.
-inline std::string QuadrantBitmap(int width, int height) {
+// A 24-bit BMP of `width` x `height` whose pixel (x, y), y from the top,
+// has the colour `rgb(x, y)` (0xRRGGBB).
+template <class Colour>
+std::string Bitmap(int width, int height, Colour rgb) {
     const int stride = (width * 3 + 3) & ~3;
     std::string out = "BM";
     PutLittle(out, static_cast<uint32_t>(54 + stride * height), 4);
@@ -32,17 +33,29 @@ inline std::string QuadrantBitmap(int width, int height) {
     for (int row = height - 1; row >= 0; --row) {
         std::string line;
         for (int x = 0; x < width; ++x) {
-            const bool top = row < height / 2;
-            const bool left = x < width / 2;
-            uint32_t rgb = top ? (left ? 0xFF0000u : 0x00FF00u) : (left ? 0x0000FFu : 0xFFFFFFu);
-            line.push_back(static_cast<char>(rgb & 0xFF));          // blue
-            line.push_back(static_cast<char>((rgb >> 8) & 0xFF));   // green
-            line.push_back(static_cast<char>((rgb >> 16) & 0xFF));  // red
+            const uint32_t colour = rgb(x, row);
+            line.push_back(static_cast<char>(colour & 0xFF));          // blue
+            line.push_back(static_cast<char>((colour >> 8) & 0xFF));   // green
+            line.push_back(static_cast<char>((colour >> 16) & 0xFF));  // red
         }
         line.resize(static_cast<size_t>(stride), '\0');
         out += line;
     }
     return out;
+}
+
+// Four quadrants: red top left, green top right, blue bottom left, white
+// bottom right.
+inline std::string QuadrantBitmap(int width, int height) {
+    return Bitmap(width, height, [&](int x, int y) {
+        const bool top = y < height / 2;
+        const bool left = x < width / 2;
+        return top ? (left ? 0xFF0000u : 0x00FF00u) : (left ? 0x0000FFu : 0xFFFFFFu);
+    });
+}
+
+inline std::string SolidBitmap(int width, int height, uint32_t rgb) {
+    return Bitmap(width, height, [rgb](int, int) { return rgb; });
 }
 
 // A mono 16-bit PCM WAV file of a 440 Hz tone lasting `milliseconds`.

@@ -5,7 +5,8 @@
 // the same name. A still picture, which DirectShow has no source for, is
 // decoded by the imaging component instead and shown in a window of its own
 // that answers the video-window calls the way the graph's renderer would;
-// its "stream" ends as soon as it runs.
+// its "stream" ends as soon as it runs. The pictures the player hints are
+// decoded ahead of time (prepared_pictures.h).
 //
 // media/graph.h comes before the SDK's media headers: those define as
 // macros several names that it declares as constants.
@@ -15,11 +16,14 @@
 #include <dshow.h>
 
 #include <atomic>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "platform/windows/com_ref.h"
 #include "platform/windows/picture_window.h"
+#include "platform/windows/prepared_pictures.h"
 
 namespace tarn {
 namespace {
@@ -330,8 +334,16 @@ HRESULT CreatePlatformGraph(IUnknown** graph) {
     return S_OK;
 }
 
-// Pictures and clips are opened when they are rendered; nothing is read
-// ahead on Windows.
-void PreparePlatformFile(const char*) {}
+// A still picture is decoded ahead on the worker of prepared_pictures.h,
+// fitted to the screen as the player will place it; clips and sounds are
+// opened when they are rendered. The name is converted as RenderFile's
+// caller converts it, so that the prepared picture is found under it.
+void PreparePlatformFile(const char* name) {
+    if (name == nullptr || name[0] == '\0' || ProcessExitBegun()) return;
+    std::vector<WCHAR> wide(std::strlen(name) * 2 + 1);
+    if (AnsiToWide(name, wide.data(), static_cast<int>(wide.size())) <= 1) return;
+    const PictureSize screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    PreparePicture(reinterpret_cast<const wchar_t*>(wide.data()), screen);
+}
 
 }  // namespace tarn::media

@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include "platform/windows/com_ref.h"
+#include "platform/windows/picture_decode.h"
 
 namespace tarn {
 namespace {
@@ -23,25 +24,6 @@ ATOM RegisterPictureClass() {
     return atom;
 }
 
-ComRef<IWICImagingFactory> ImagingFactory() {
-    ComRef<IWICImagingFactory> factory;
-    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                     IID_IWICImagingFactory, factory.PutVoid());
-    return factory;
-}
-
-// The first frame of the picture at `path`, or nothing.
-ComRef<IWICBitmapFrameDecode> FirstFrame(IWICImagingFactory* factory, const wchar_t* path) {
-    ComRef<IWICBitmapDecoder> decoder;
-    ComRef<IWICBitmapFrameDecode> frame;
-    if (FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, decoder.Put()))) {
-        return frame;
-    }
-    decoder->GetFrame(0, frame.Put());
-    return frame;
-}
-
 bool IsInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
@@ -51,22 +33,31 @@ bool IsInput(UINT message) {
 
 std::unique_ptr<PictureWindow> PictureWindow::Open(const wchar_t* path) {
     if (path == nullptr || path[0] == L'\0') return nullptr;
-    ComRef<IWICImagingFactory> factory = ImagingFactory();
-    if (!factory) return nullptr;
-    ComRef<IWICBitmapFrameDecode> frame = FirstFrame(factory.Get(), path);
-    UINT width = 0;
-    UINT height = 0;
-    if (!frame || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0) {
-        return nullptr;
+    std::shared_ptr<const PreparedPicture> prepared = TakePreparedPicture(path);
+    PictureSize source;
+    if (prepared) {
+        source = prepared->source;
+    } else {
+        ComRef<IWICImagingFactory> factory = NewImagingFactory();
+        ComRef<IWICBitmapFrameDecode> frame = FirstPictureFrame(factory.Get(), path);
+        UINT width = 0;
+        UINT height = 0;
+        if (!frame || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
+            width > static_cast<UINT>(INT32_MAX) || height > static_cast<UINT>(INT32_MAX)) {
+            return nullptr;
+        }
+        source = PictureSize{static_cast<LONG>(width), static_cast<LONG>(height)};
     }
     if (!RegisterPictureClass()) return nullptr;
 
     std::unique_ptr<PictureWindow> picture(new PictureWindow);
     picture->path_ = path;
-    picture->sourceWidth_ = static_cast<LONG>(width);
-    picture->sourceHeight_ = static_cast<LONG>(height);
+    picture->sourceWidth_ = source.width;
+    picture->sourceHeight_ = source.height;
+    picture->prepared_ = std::move(prepared);
     picture->window_ = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
-                                       static_cast<int>(width), static_cast<int>(height), nullptr,
+                                       static_cast<int>(source.width),
+                                       static_cast<int>(source.height), nullptr,
                                        nullptr, GetModuleHandleW(nullptr), nullptr);
     if (picture->window_ == nullptr) return nullptr;
     SetWindowLongPtrW(picture->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture.get()));
@@ -114,41 +105,26 @@ bool PictureWindow::SetPosition(LONG left, LONG top, LONG width, LONG height) {
 }
 
 bool PictureWindow::Scale(LONG width, LONG height) {
-    if (width == pixelWidth_ && height == pixelHeight_ && !pixels_.empty()) return true;
-    pixels_.clear();
+    if (width == pixelWidth_ && height == pixelHeight_ && pixels_) return true;
+    pixels_.reset();
     pixelWidth_ = 0;
     pixelHeight_ = 0;
     if (width <= 0 || height <= 0) return true;  // nothing to show
 
-    // The decoder is opened for each scaling and let go at once, so the
-    // file is not held and no full-size copy of the picture stays.
-    ComRef<IWICImagingFactory> factory = ImagingFactory();
-    if (!factory) return false;
-    ComRef<IWICBitmapFrameDecode> frame = FirstFrame(factory.Get(), path_.c_str());
-    if (!frame) return false;
-    IWICBitmapSource* source = frame.Get();
-    ComRef<IWICBitmapScaler> scaler;
-    if (width != sourceWidth_ || height != sourceHeight_) {
-        if (FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
-            FAILED(scaler->Initialize(frame.Get(), static_cast<UINT>(width),
-                                      static_cast<UINT>(height), WICBitmapInterpolationModeFant))) {
-            return false;
-        }
-        source = scaler.Get();
+    PixelRows pixels;
+    if (prepared_ && prepared_->fitted.width == width && prepared_->fitted.height == height) {
+        pixels = prepared_->pixels;
+    } else {
+        // The decoder is opened for each scaling and let go at once, so the
+        // file is not held and no full-size copy of the picture stays.
+        ForegroundDecode turn;
+        ComRef<IWICImagingFactory> factory = NewImagingFactory();
+        ComRef<IWICBitmapFrameDecode> frame = FirstPictureFrame(factory.Get(), path_.c_str());
+        pixels = DecodeScaledPicture(factory.Get(), frame.Get(),
+                                     PictureSize{sourceWidth_, sourceHeight_},
+                                     PictureSize{width, height});
     }
-    ComRef<IWICFormatConverter> converter;
-    if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
-        FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppBGR,
-                                     WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom))) {
-        return false;
-    }
-    const UINT stride = static_cast<UINT>(width) * 4;
-    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
-    if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()),
-                                     pixels.data()))) {
-        return false;
-    }
+    if (!pixels) return false;
     pixels_ = std::move(pixels);
     pixelWidth_ = width;
     pixelHeight_ = height;
@@ -156,12 +132,17 @@ bool PictureWindow::Scale(LONG width, LONG height) {
     return true;
 }
 
+const std::vector<unsigned char>& PictureWindow::Pixels() const {
+    static const std::vector<unsigned char> none;
+    return pixels_ ? *pixels_ : none;
+}
+
 void PictureWindow::Paint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window_, &paint);
     RECT client;
     GetClientRect(window_, &client);
-    if (!pixels_.empty()) {
+    if (pixels_) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = pixelWidth_;
@@ -171,7 +152,7 @@ void PictureWindow::Paint() {
         info.bmiHeader.biCompression = BI_RGB;
         SetStretchBltMode(dc, COLORONCOLOR);
         StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, pixelWidth_, pixelHeight_,
-                      pixels_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+                      pixels_->data(), &info, DIB_RGB_COLORS, SRCCOPY);
     } else {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }

@@ -1,6 +1,8 @@
 // A still picture in a window of its own, the way a video renderer shows a
 // clip: decoded by the Windows Imaging Component, scaled to the window's
-// size once it is placed, and painted from that scaled copy alone.
+// size once it is placed, and painted from that scaled copy alone. A picture
+// decoded ahead of time (prepared_pictures.h) for the size the window is
+// placed at is shown as it is, without a second decode.
 #pragma once
 
 #include <memory>
@@ -8,6 +10,8 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "platform/windows/picture_decode.h"
+#include "platform/windows/prepared_pictures.h"
 
 namespace tarn {
 
@@ -36,7 +40,7 @@ public:
     bool SetPosition(LONG left, LONG top, LONG width, LONG height);
 
     // The scaled picture as top-down 32-bit BGRX rows (tests).
-    const std::vector<unsigned char>& Pixels() const { return pixels_; }
+    const std::vector<unsigned char>& Pixels() const;
     LONG PixelWidth() const { return pixelWidth_; }
     LONG PixelHeight() const { return pixelHeight_; }
 
@@ -49,9 +53,11 @@ private:
     std::wstring path_;
     LONG sourceWidth_ = 0;
     LONG sourceHeight_ = 0;
+    // The picture decoded ahead of time, when there was one.
+    std::shared_ptr<const PreparedPicture> prepared_;
     HWND window_ = nullptr;
     HWND drain_ = nullptr;
-    std::vector<unsigned char> pixels_;
+    PixelRows pixels_;
     LONG pixelWidth_ = 0;
     LONG pixelHeight_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "platform/win32.h"
 #include "media/media_player.h"
 #include "platform/windows/command_line.h"
+#include "platform/windows/prepared_pictures.h"
 #include "show/show_record.h"
 #include "startup/entry.h"
 #include "startup/entry_mode.h"
@@ -39,6 +40,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const bool apartment = SUCCEEDED(CoInitialize(nullptr));
     const int exitCode = TarnPlayerEntry(instance, first, showCommand);
     TheMediaPlayer().Reset();
+    // The picture decoder's thread ends before the process does; a picture
+    // it is decoding is finished first.
+    tarn::ClearPreparedPictures();
     if (apartment) CoUninitialize();
     return exitCode;
 }
