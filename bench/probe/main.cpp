@@ -148,7 +148,7 @@ struct ViewerRun {
     std::unique_ptr<ScreenWatch> watch;
     std::unique_ptr<ViewerProcess> viewer;
     SteadyClock::time_point first;  // when the first photo appeared
-    double first_ms = 0;            // from the start of the program
+    int count = 0;                  // photos to watch for
 
     void Quit(const Options& options) { ::Quit(session.screen, *viewer, options.quit_key); }
 };
@@ -164,11 +164,13 @@ std::string StartViewer(const Options& options, ViewerRun& run) {
     if (!run.viewer->started()) return "cannot start " + options.argv[0];
     const int seen = run.watch->WaitFor(*run.viewer, options.timeout_ms, [](int c) { return c == 0; });
     run.first = SteadyClock::now();
-    run.first_ms = MsSince(start);
+    const double first_ms = MsSince(start);
     if (seen != 0) {
         run.Quit(options);
         return WaitProblem(seen, "the first photo");
     }
+    run.count = std::min<int>(options.count, static_cast<int>(run.session.sigs.images.size()));
+    std::printf("first_ms %.2f\n", first_ms);
     return {};
 }
 
@@ -176,7 +178,6 @@ int RunStart(const Options& options) {
     ViewerRun run;
     const std::string error = StartViewer(options, run);
     if (!error.empty()) return Fail(error);
-    std::printf("first_ms %.2f\n", run.first_ms);
     run.Quit(options);
     return 0;
 }
@@ -185,12 +186,10 @@ int RunKeys(const Options& options) {
     ViewerRun run;
     const std::string error = StartViewer(options, run);
     if (!error.empty()) return Fail(error);
-    Session& session = run.session;
     ScreenWatch& watch = *run.watch;
     ViewerProcess& viewer = *run.viewer;
-    const int count = std::min<int>(options.count, static_cast<int>(session.sigs.images.size()));
+    const int count = run.count;
     int seen = 0;
-    std::printf("first_ms %.2f\n", run.first_ms);
     TreeMemory memory;
     std::vector<double> latencies;
     int changed_before_key = 0;
@@ -202,15 +201,15 @@ int RunKeys(const Options& options) {
         // The screen must still show the previous photo, or the latency
         // would be measured from a change that had already happened.
         if (watch.Current() != next - 1) ++changed_before_key;
-        if (!session.screen.PressKey(options.key)) {
-            Quit(session.screen, viewer, options.quit_key);
+        if (!run.session.screen.PressKey(options.key)) {
+            run.Quit(options);
             return Fail("unknown key " + options.key);
         }
         const auto sent = SteadyClock::now();
         seen = watch.WaitFor(viewer, options.timeout_ms, [next](int c) { return c == next; });
         const double latency = MsSince(sent);
         if (seen != next) {
-            Quit(session.screen, viewer, options.quit_key);
+            run.Quit(options);
             return Fail(WaitProblem(seen, "photo " + std::to_string(next)));
         }
         latencies.push_back(latency);
@@ -221,7 +220,7 @@ int RunKeys(const Options& options) {
     for (double l : latencies) std::printf(" %.2f", l);
     std::printf("\npeak_rss_kb %ld\npeak_rss_largest_kb %ld\nprocesses %d\nchanged_before_key %d\n",
                 memory.sum_hwm_kb, memory.max_hwm_kb, memory.processes, changed_before_key);
-    Quit(session.screen, viewer, options.quit_key);
+    run.Quit(options);
     return 0;
 }
 
@@ -229,13 +228,11 @@ int RunTimed(const Options& options) {
     ViewerRun run;
     const std::string error = StartViewer(options, run);
     if (!error.empty()) return Fail(error);
-    Session& session = run.session;
     ScreenWatch& watch = *run.watch;
     ViewerProcess& viewer = *run.viewer;
-    const int count = std::min<int>(options.count, static_cast<int>(session.sigs.images.size()));
-    int seen = 0;
+    const int count = run.count;
     const auto first = run.first;
-    std::printf("first_ms %.2f\n", run.first_ms);
+    int seen = 0;
     // Each later photo's appearance; a photo shown too briefly to be seen is
     // recorded at the appearance of the one after it, and counted as missed.
     std::vector<double> appear(count, 0.0);
@@ -245,7 +242,7 @@ int RunTimed(const Options& options) {
         const int wanted_from = next;
         seen = watch.WaitFor(viewer, options.timeout_ms, [wanted_from](int c) { return c >= wanted_from; });
         if (seen < 0) {
-            Quit(session.screen, viewer, options.quit_key);
+            run.Quit(options);
             return Fail(WaitProblem(seen, "photo " + std::to_string(next)));
         }
         const double at = MsSince(first);
@@ -263,7 +260,7 @@ int RunTimed(const Options& options) {
     if (seen == -2) std::printf("end_ms none\n");
     else std::printf("end_ms %.2f\n", end_ms);
     std::printf("exited %d\n", exited ? 1 : 0);
-    Quit(session.screen, viewer, options.quit_key);
+    run.Quit(options);
     return 0;
 }
 
