@@ -1,15 +1,18 @@
 #include "platform/media/jpeg_decoder.h"
 
+#include <atomic>
 #include <csetjmp>
-#include <cstdio>
-#include <memory>
+#include <thread>
 #include <vector>
 
 extern "C" {
+#include <jerror.h>
 #include <jpeglib.h>
 }
 
 #include "platform/media/ffmpeg_handles.h"
+#include "platform/media/file_bytes.h"
+#include "platform/media/jpeg_halves.h"
 
 namespace tarn::media {
 
@@ -20,10 +23,12 @@ constexpr int kBandRows = 16;
 // Beyond this the library refuses to allocate (a progressive picture keeps
 // its coefficients whole: 2 bytes per sample).
 constexpr long kMostLibraryMemory = 1L << 30;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// Larger files are left to the other decoder.
+constexpr size_t kMostFileBytes = size_t{512} << 20;
+// When a picture is cut in two, the calling thread decodes the top half and
+// scales every row; the other thread only decodes. The top half is the
+// smaller one so that both finish together.
+constexpr double kTopShare = 0.50;
 
 // The library reports fatal errors by calling error_exit, which must not
 // return; it jumps back to the decoding function instead. Warnings (corrupt
@@ -45,99 +50,333 @@ void OnMessage(j_common_ptr info, int level) {
 
 void Silent(j_common_ptr) {}
 
-// The decompressor, destroyed on every path out.
-struct Decompressor {
+struct Part {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+// The library's input: pieces of memory read one after the other, so that a
+// half of a picture is its own header followed by the file's data in place.
+struct PartSource {
+    jpeg_source_mgr manager{};
+    std::vector<Part> parts;
+    size_t next = 0;
+};
+
+void StartParts(j_decompress_ptr) {}
+
+boolean NextPart(j_decompress_ptr info) {
+    auto* source = reinterpret_cast<PartSource*>(info->src);
+    while (source->next < source->parts.size() && source->parts[source->next].size == 0) ++source->next;
+    if (source->next == source->parts.size()) {
+        // Past the end: as the library's own sources do, an end of image
+        // with a warning (which fails the picture).
+        static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->manager.next_input_byte = kEnd;
+        source->manager.bytes_in_buffer = sizeof kEnd;
+        return TRUE;
+    }
+    const Part& part = source->parts[source->next++];
+    source->manager.next_input_byte = part.data;
+    source->manager.bytes_in_buffer = part.size;
+    return TRUE;
+}
+
+void SkipParts(j_decompress_ptr info, long count) {
+    jpeg_source_mgr& manager = *info->src;
+    while (count > static_cast<long>(manager.bytes_in_buffer)) {
+        count -= static_cast<long>(manager.bytes_in_buffer);
+        manager.bytes_in_buffer = 0;
+        NextPart(info);
+    }
+    if (count > 0) {
+        manager.next_input_byte += count;
+        manager.bytes_in_buffer -= static_cast<size_t>(count);
+    }
+}
+
+void EndParts(j_decompress_ptr) {}
+
+// A decompressor reading parts of memory, destroyed on every path out. Made
+// before the library can jump: a jump back skips no destructor.
+struct Reader {
     jpeg_decompress_struct info{};
+    ErrorTrap trap;
+    PartSource source;
     bool created = false;
-    ~Decompressor() {
+
+    explicit Reader(std::vector<Part> parts) { source.parts = std::move(parts); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader() {
         if (created) jpeg_destroy_decompress(&info);
     }
 };
 
-// Everything the decoding needs that owns memory, made before the library
-// can jump: a jump back skips no destructor.
-struct Work {
-    std::unique_ptr<std::FILE, FileCloser> file;
-    Decompressor decompressor;
-    ErrorTrap trap;
-    std::vector<uint8_t> band;
-    ff::ScalePtr scaler;
-};
-
-bool Decode(Work& work, Size stored, Size target, JpegDecoded* out) {
-    jpeg_decompress_struct& info = work.decompressor.info;
-    info.err = jpeg_std_error(&work.trap.manager);
-    work.trap.manager.error_exit = OnError;
-    work.trap.manager.emit_message = OnMessage;
-    work.trap.manager.output_message = Silent;
-    if (setjmp(work.trap.jump) != 0) return false;
-
+// Reads the headers and sets the output: reduced by 2^level, 0x00RRGGBB
+// words. Only inside a function that has set the reader's jump.
+bool Open(Reader& reader, Size stored, int level) {
+    jpeg_decompress_struct& info = reader.info;
+    info.err = jpeg_std_error(&reader.trap.manager);
+    reader.trap.manager.error_exit = OnError;
+    reader.trap.manager.emit_message = OnMessage;
+    reader.trap.manager.output_message = Silent;
     jpeg_create_decompress(&info);
-    work.decompressor.created = true;
+    reader.created = true;
     info.mem->max_memory_to_use = kMostLibraryMemory;
-    jpeg_stdio_src(&info, work.file.get());
+    reader.source.manager.init_source = StartParts;
+    reader.source.manager.fill_input_buffer = NextPart;
+    reader.source.manager.skip_input_data = SkipParts;
+    reader.source.manager.resync_to_restart = jpeg_resync_to_restart;
+    reader.source.manager.term_source = EndParts;
+    info.src = &reader.source.manager;
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return false;
     if (static_cast<int>(info.image_width) != stored.width ||
         static_cast<int>(info.image_height) != stored.height) {
         return false;
     }
-
-    const int level = ChooseReducedLevel(stored, target, 3);
     info.scale_num = 1;
     info.scale_denom = 1u << level;
     info.out_color_space = JCS_EXT_BGRX;  // little-endian 0x00RRGGBB words
     info.dct_method = JDCT_ISLOW;
     jpeg_calc_output_dimensions(&info);
-    const int width = static_cast<int>(info.output_width);
-    const int height = static_cast<int>(info.output_height);
-    if (width <= 0 || height <= 0 || int64_t{width} * height > ff::kMaxDecodedPixels) return false;
+    const int64_t width = info.output_width;
+    const int64_t height = info.output_height;
+    return width > 0 && height > 0 && width * height <= ff::kMaxDecodedPixels;
+}
 
-    work.scaler.reset(sws_getContext(width, height, AV_PIX_FMT_BGR0, target.width,
-                                     target.height, AV_PIX_FMT_0RGB32, SWS_AREA, nullptr,
-                                     nullptr, nullptr));
-    if (!work.scaler) return false;
-    const size_t stride = static_cast<size_t>(width) * 4;
-    work.band.resize(stride * kBandRows);
-    out->picture.width = target.width;
-    out->picture.height = target.height;
-    out->picture.data.assign(static_cast<size_t>(target.width) * target.height, 0);
+// Whether every output row comes from its own MCU row alone: no component is
+// stretched vertically, which would blend rows across a cut.
+bool RowsStandAlone(const jpeg_decompress_struct& info) {
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        if (component.v_samp_factor * component.DCT_scaled_size !=
+            info.max_v_samp_factor * info.min_DCT_scaled_size) {
+            return false;
+        }
+    }
+    return true;
+}
 
-    if (!jpeg_start_decompress(&info)) return false;
+// The reduced rows to the target, in order, top to bottom.
+struct Scaler {
+    ff::ScalePtr context;
+    ws::Pixels* picture = nullptr;
+
+    bool Start(int width, int height, Size target, ws::Pixels* out) {
+        context.reset(sws_getContext(width, height, AV_PIX_FMT_BGR0, target.width, target.height,
+                                     AV_PIX_FMT_0RGB32, SWS_AREA, nullptr, nullptr, nullptr));
+        if (!context) return false;
+        picture = out;
+        out->width = target.width;
+        out->height = target.height;
+        out->data.assign(static_cast<size_t>(target.width) * target.height, 0);
+        return true;
+    }
+    void Feed(const uint8_t* rows, size_t stride, int first, int count) {
+        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture->data.data()), nullptr, nullptr, nullptr};
+        const int strides[4] = {picture->width * 4, 0, 0, 0};
+        const uint8_t* source[4] = {rows, nullptr, nullptr, nullptr};
+        const int sourceStrides[4] = {static_cast<int>(stride), 0, 0, 0};
+        sws_scale(context.get(), source, sourceStrides, first, count, planes, strides);
+    }
+    void Finish() {
+        // The X byte of the library's output is undefined for the scaler's sake.
+        for (uint32_t& p : picture->data) p &= 0x00FFFFFFu;
+    }
+};
+
+// Decodes the reader's rows band by band into the scaler, from source row
+// `first` on. Only inside a function that has set the reader's jump.
+bool DecodeBands(Reader& reader, Scaler& scaler, int first) {
+    jpeg_decompress_struct& info = reader.info;
+    const size_t stride = size_t{info.output_width} * 4;
+    std::vector<uint8_t> band(stride * kBandRows);
     JSAMPROW rows[kBandRows];
-    for (int r = 0; r < kBandRows; ++r) rows[r] = work.band.data() + stride * r;
-    uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(out->picture.data.data()), nullptr, nullptr,
-                          nullptr};
-    int strides[4] = {target.width * 4, 0, 0, 0};
+    for (int r = 0; r < kBandRows; ++r) rows[r] = band.data() + stride * r;
+    if (!jpeg_start_decompress(&info)) return false;
     while (info.output_scanline < info.output_height) {
-        const int first = static_cast<int>(info.output_scanline);
+        const int at = static_cast<int>(info.output_scanline);
         int got = 0;
         while (got < kBandRows && info.output_scanline < info.output_height) {
             const JDIMENSION n = jpeg_read_scanlines(&info, rows + got, kBandRows - got);
             if (n == 0) return false;
             got += static_cast<int>(n);
         }
-        // Bands go to the scaler in order, top to bottom.
-        const uint8_t* source[4] = {work.band.data(), nullptr, nullptr, nullptr};
-        const int sourceStrides[4] = {static_cast<int>(stride), 0, 0, 0};
-        sws_scale(work.scaler.get(), source, sourceStrides, first, got, planes, strides);
+        scaler.Feed(band.data(), stride, first + at, got);
     }
     jpeg_finish_decompress(&info);
-    if (work.trap.warnings != 0) return false;
-    // The X byte of the library's output is undefined for the scaler's sake.
-    for (uint32_t& p : out->picture.data) p &= 0x00FFFFFFu;
-    out->reducedLevel = level;
+    return reader.trap.warnings == 0;
+}
+
+// The whole picture on the calling thread.
+struct Whole {
+    Reader reader;
+    Scaler scaler;
+    explicit Whole(const FileBytes& file) : reader({{file.data.get(), file.size}}) {}
+};
+
+bool DecodeWhole(Whole& work, Size stored, Size target, int level, ws::Pixels* out) {
+    if (setjmp(work.reader.trap.jump) != 0) return false;
+    if (!Open(work.reader, stored, level)) return false;
+    const jpeg_decompress_struct& info = work.reader.info;
+    if (!work.scaler.Start(static_cast<int>(info.output_width), static_cast<int>(info.output_height), target, out))
+        return false;
+    if (!DecodeBands(work.reader, work.scaler, 0)) return false;
+    work.scaler.Finish();
     return true;
 }
+
+// The bottom half, decoded whole into memory by a second thread while the
+// calling thread decodes and scales the top half; then the calling thread
+// scales these rows as they come.
+struct BottomHalf {
+    Reader reader;
+    Size stored;
+    int level = 0;
+    int width = 0;   // expected reduced size
+    int height = 0;
+    std::vector<uint8_t> rows;
+    // Rows decoded so far; -1 once the half failed.
+    std::atomic<int> ready{0};
+
+    BottomHalf(const JpegHalves& halves, const FileBytes& file)
+        : reader({{halves.bottomHeader.data(), halves.bottomHeader.size()},
+                  {file.data.get() + halves.bottomBegin, halves.bottomEnd - halves.bottomBegin}}) {}
+
+    void Publish(int value) {
+        ready.store(value, std::memory_order_release);
+        ready.notify_one();
+    }
+};
+
+bool DecodeBottomRows(BottomHalf& half, const std::stop_token& stop) {
+    if (setjmp(half.reader.trap.jump) != 0) return false;
+    if (!Open(half.reader, half.stored, half.level)) return false;
+    jpeg_decompress_struct& info = half.reader.info;
+    if (static_cast<int>(info.output_width) != half.width || static_cast<int>(info.output_height) != half.height)
+        return false;
+    const size_t stride = size_t{info.output_width} * 4;
+    half.rows.resize(stride * info.output_height);
+    if (!jpeg_start_decompress(&info)) return false;
+    JSAMPROW rows[kBandRows];
+    while (info.output_scanline < info.output_height) {
+        if (stop.stop_requested()) return false;
+        const int at = static_cast<int>(info.output_scanline);
+        const int want = std::min<int>(kBandRows, half.height - at);
+        for (int r = 0; r < want; ++r) rows[r] = half.rows.data() + stride * (at + r);
+        if (jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(want)) == 0) return false;
+        // Damaged data fails the picture as soon as it is seen.
+        if (half.reader.trap.warnings != 0) return false;
+        half.Publish(static_cast<int>(info.output_scanline));
+    }
+    jpeg_finish_decompress(&info);
+    return half.reader.trap.warnings == 0;
+}
+
+void DecodeBottom(BottomHalf& half, const std::stop_token& stop) {
+    // The count is published only once the rows are known good.
+    if (!DecodeBottomRows(half, stop)) half.Publish(-1);
+}
+
+// The top half, decoded and scaled on the calling thread.
+struct TopHalf {
+    Reader reader;
+    Scaler scaler;
+    TopHalf(const JpegHalves& halves, const FileBytes& file)
+        : reader({{halves.topHeader.data(), halves.topHeader.size()},
+                  {file.data.get() + halves.topBegin, halves.topEnd - halves.topBegin},
+                  {kJpegEnd, sizeof kJpegEnd}}) {}
+};
+
+enum class HalvesResult { Decoded, Failed, NotCut };
+
+// Opens the top half; NotCut when the rows of the halves would not be the
+// rows of the whole picture.
+HalvesResult OpenTop(TopHalf& top, const JpegHalves& halves, int level, Size target, int wholeHeight,
+                     ws::Pixels* out) {
+    if (setjmp(top.reader.trap.jump) != 0) return HalvesResult::Failed;
+    if (!Open(top.reader, Size{halves.width, halves.topHeight}, level)) return HalvesResult::Failed;
+    if (!RowsStandAlone(top.reader.info)) return HalvesResult::NotCut;
+    const int width = static_cast<int>(top.reader.info.output_width);
+    return top.scaler.Start(width, wholeHeight, target, out) ? HalvesResult::Decoded : HalvesResult::Failed;
+}
+
+bool DecodeTop(TopHalf& top) {
+    if (setjmp(top.reader.trap.jump) != 0) return false;
+    return DecodeBands(top.reader, top.scaler, 0);
+}
+
+// Scales the bottom half's rows as the other thread publishes them.
+bool ScaleBottom(BottomHalf& bottom, Scaler& scaler, int first) {
+    const size_t stride = static_cast<size_t>(bottom.width) * 4;
+    int done = 0;
+    while (done < bottom.height) {
+        const int ready = bottom.ready.load(std::memory_order_acquire);
+        if (ready < 0) return false;
+        if (ready == done) {
+            bottom.ready.wait(done, std::memory_order_acquire);
+            continue;
+        }
+        scaler.Feed(bottom.rows.data() + stride * done, stride, first + done, ready - done);
+        done = ready;
+    }
+    return true;
+}
+
+HalvesResult DecodeInHalves(const JpegHalves& halves, const FileBytes& file, Size target, int level,
+                            ws::Pixels* out) {
+    const int denominator = 1 << level;
+    const int topHeight = halves.topHeight / denominator;  // whole MCU rows: exact
+    const int bottomHeight = (halves.height - halves.topHeight + denominator - 1) / denominator;
+    TopHalf top(halves, file);
+    const HalvesResult opened = OpenTop(top, halves, level, target, topHeight + bottomHeight, out);
+    if (opened != HalvesResult::Decoded) return opened;
+
+    BottomHalf bottom(halves, file);
+    bottom.stored = Size{halves.width, halves.height - halves.topHeight};
+    bottom.level = level;
+    bottom.width = static_cast<int>(top.reader.info.output_width);
+    bottom.height = bottomHeight;
+    bool decoded = false;
+    {
+        // Joined (after being asked to stop) before `bottom` goes.
+        std::jthread worker([&bottom](std::stop_token stop) { DecodeBottom(bottom, stop); });
+        decoded = DecodeTop(top) && ScaleBottom(bottom, top.scaler, topHeight);
+    }
+    if (!decoded) return HalvesResult::Failed;
+    top.scaler.Finish();
+    return HalvesResult::Decoded;
+}
+
+bool TwoCores() { return std::thread::hardware_concurrency() >= 2; }
 
 }  // namespace
 
 bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out) {
     if (target.width <= 0 || target.height <= 0) return false;
-    Work work;
-    work.file.reset(std::fopen(path, "rb"));
-    if (!work.file) return false;
+    FileBytes file;
+    if (!ReadFileBytes(path, kMostFileBytes, &file)) return false;
+    const int level = ChooseReducedLevel(stored, target, 3);
     JpegDecoded decoded;
-    if (!Decode(work, stored, target, &decoded)) return false;
+    decoded.reducedLevel = level;
+
+    JpegHalves halves;
+    if (TwoCores() && PlanJpegHalves(file.data.get(), file.size, kTopShare, &halves) &&
+        halves.width == stored.width && halves.height == stored.height) {
+        switch (DecodeInHalves(halves, file, target, level, &decoded.picture)) {
+            case HalvesResult::Decoded:
+                decoded.cutInTwo = true;
+                *out = std::move(decoded);
+                return true;
+            case HalvesResult::Failed:  // the whole picture decides
+            case HalvesResult::NotCut:
+                break;
+        }
+    }
+    Whole whole(file);
+    if (!DecodeWhole(whole, stored, target, level, &decoded.picture)) return false;
     *out = std::move(decoded);
     return true;
 }

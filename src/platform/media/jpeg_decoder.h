@@ -12,10 +12,12 @@ namespace tarn::media {
 struct JpegDecoded {
     ws::Pixels picture;  // exactly the target size, stored orientation, 0x00RRGGBB
     int reducedLevel = 0;  // the DCT reduced each side by 2^reducedLevel
+    bool cutInTwo = false;  // decoded as two halves side by side
 };
 
 // Decodes the JPEG file `path`, whose stored size is `stored`, to `target`
-// (stored orientation). False when the library refuses the file (CMYK,
+// (stored orientation). A picture with restart markers at whole rows is cut
+// in two and the halves decoded on two threads, to the same pixels. False when the library refuses the file (CMYK,
 // arithmetic coding it lacks …), finds anything corrupt or cut short in it,
 // or the size disagrees with `stored`: the caller then tries another decoder
 // or gives up.
