@@ -1,5 +1,5 @@
-// Multi-scan JPEGs rewritten as baseline ones: the same pixels and markers
-// in one scan, and every other file left alone.
+// JPEGs rewritten as one baseline scan with a restart marker at every row of
+// MCUs: the same pixels and markers, and every other file left alone.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +15,11 @@ namespace {
 using namespace tarn::test;
 using tarnpack::BaselineResult;
 using tarnpack::WriteAsBaseline;
+
+// MCUs in a row of the samples' default (4:2:0) colour or grey pictures.
+int McusPerRow(const JpegSample& sample) {
+    return sample.components == 3 ? (sample.width + 15) / 16 : (sample.width + 7) / 8;
+}
 
 class JpegBaseline : public ::testing::Test {
 protected:
@@ -67,6 +72,7 @@ TEST_F(JpegBaseline, MultiScanPicturesBecomeOneScanWithTheSamePixelsAndMarkers) 
         EXPECT_EQ(CountSegments(segments, 0xDA), 1) << "one scan";
         EXPECT_EQ(MetadataSegments(segments), MetadataSegments(JpegSegments(original)))
             << "every APPn and COM, in order, and no other";
+        EXPECT_EQ(RestartInterval(segments), McusPerRow(c.sample)) << "a restart marker after every row";
 
         const JpegPixels before = DecodeJpeg(original);
         const JpegPixels after = DecodeJpeg(out_);
@@ -79,6 +85,63 @@ TEST_F(JpegBaseline, MultiScanPicturesBecomeOneScanWithTheSamePixelsAndMarkers) 
     }
 }
 
+TEST_F(JpegBaseline, SingleScanPicturesGetARestartMarkerAtEveryRowUnlessTheyHaveOne) {
+    struct Case {
+        const char* what;
+        JpegSample sample;
+    };
+    JpegSample everyThreeMcus{64, 48, 3, JpegSample::Baseline, false, 85, 13, {ExifMarker(13)}};
+    everyThreeMcus.restartMcus = 3;
+    const std::vector<Case> rewritten = {
+        {"colour 4:2:0", {64, 48, 3, JpegSample::Baseline, false, 85, 14, {ExifMarker(14)}}},
+        {"grey, odd size", {37, 23, 1, JpegSample::Baseline, false, 90, 15, {CommentMarker("grey")}}},
+        {"restart markers within rows", everyThreeMcus},
+    };
+    for (const Case& c : rewritten) {
+        SCOPED_TRACE(c.what);
+        const std::string original = MakeJpeg(c.sample);
+        ASSERT_EQ(Transcode(original), BaselineResult::Written);
+        const std::vector<JpegSegment> segments = JpegSegments(out_);
+        EXPECT_EQ(CountSegments(segments, 0xDA), 1);
+        EXPECT_EQ(RestartInterval(segments), McusPerRow(c.sample));
+        EXPECT_EQ(MetadataSegments(segments), MetadataSegments(JpegSegments(original)));
+        const JpegPixels before = DecodeJpeg(original);
+        const JpegPixels after = DecodeJpeg(out_);
+        ASSERT_TRUE(before.ok && after.ok);
+        EXPECT_TRUE(after.samples == before.samples) << "the same pixels";
+    }
+
+    // Markers at whole rows already: nothing to gain.
+    for (const int rows : {1, 2}) {
+        JpegSample sample{64, 48, 3, JpegSample::Baseline, false, 85, 16, {}};
+        sample.restartRows = rows;
+        const std::string original = MakeJpeg(sample);
+        ASSERT_EQ(RestartInterval(JpegSegments(original)), rows * McusPerRow(sample));
+        EXPECT_EQ(Transcode(original), BaselineResult::LeftAsItIs) << rows;
+        EXPECT_EQ(out_, "");
+    }
+}
+
+TEST_F(JpegBaseline, TheCallerLearnsWhetherAMultiScanPictureWasMadeOneScan) {
+    const std::string path = scratch_.outside() + "/told.jpg";
+    const auto written = [&](const JpegSample& sample, bool* multiScan) {
+        const std::string bytes = MakeJpeg(sample);
+        WriteBytes(path, bytes);
+        *multiScan = !*multiScan;  // set either way
+        return WriteAsBaseline(path, bytes.size(), [](const char*, size_t) { return true; }, multiScan);
+    };
+    bool multiScan = false;
+    ASSERT_EQ(written({64, 48, 3, JpegSample::Progressive, false, 85, 17, {}}, &multiScan), BaselineResult::Written);
+    EXPECT_TRUE(multiScan);
+    ASSERT_EQ(written({64, 48, 3, JpegSample::Baseline, false, 85, 18, {}}, &multiScan), BaselineResult::Written);
+    EXPECT_FALSE(multiScan);
+    JpegSample atRows{64, 48, 3, JpegSample::Baseline, false, 85, 19, {}};
+    atRows.restartRows = 1;
+    multiScan = true;
+    ASSERT_EQ(written(atRows, &multiScan), BaselineResult::LeftAsItIs);
+    EXPECT_FALSE(multiScan);
+}
+
 TEST_F(JpegBaseline, EveryOtherFileIsLeftAsItIsAndNothingWritten) {
     const std::string progressive = MakeJpeg({64, 48, 3, JpegSample::Progressive, false, 85, 6, {}});
     JpegSample arithmetic{64, 48, 3, JpegSample::Progressive, true, 85, 7, {}};
@@ -87,7 +150,6 @@ TEST_F(JpegBaseline, EveryOtherFileIsLeftAsItIsAndNothingWritten) {
         std::string bytes;
     };
     const std::vector<Case> cases = {
-        {"a baseline picture", MakeJpeg({64, 48, 3, JpegSample::Baseline, false, 85, 8, {ExifMarker(8)}})},
         {"an arithmetic-coded progressive picture", MakeJpeg(arithmetic)},
         // Decoders smooth the blocks of an unfinished progression: one scan
         // of the same coefficients would decode to other pixels.

@@ -75,6 +75,8 @@ bool Compress(Compressor& c, Trap& trap, const JpegSample& sample, const std::ve
     jpeg_set_defaults(&c.info);
     jpeg_set_quality(&c.info, sample.quality, TRUE);
     c.info.arith_code = sample.arithmetic ? TRUE : FALSE;
+    c.info.restart_in_rows = sample.restartRows;
+    c.info.restart_interval = static_cast<unsigned>(sample.restartMcus);
     int scanCount = 0;
     switch (sample.scans) {
         case JpegSample::Baseline:
@@ -200,6 +202,15 @@ std::vector<JpegSegment> JpegSegments(const std::string& bytes) {
         }
     }
     return segments;
+}
+
+int RestartInterval(const std::vector<JpegSegment>& segments) {
+    for (const JpegSegment& segment : segments) {
+        if (segment.marker == 0xDD && segment.data.size() == 2) {
+            return static_cast<unsigned char>(segment.data[0]) << 8 | static_cast<unsigned char>(segment.data[1]);
+        }
+    }
+    return 0;
 }
 
 int CountSegments(const std::vector<JpegSegment>& segments, int marker) {

@@ -19,6 +19,10 @@ struct JpegSample {
     unsigned seed = 1;
     // Segments written after the library's own header: marker code, data.
     std::vector<std::pair<int, std::string>> markers;
+    // A restart marker every this many rows of MCUs, or else every this many
+    // MCUs (0: none).
+    int restartRows = 0;
+    int restartMcus = 0;
 };
 
 std::string MakeJpeg(const JpegSample& sample);
@@ -36,6 +40,9 @@ struct JpegSegment {
 // The marker segments of `bytes` in order, entropy-coded data skipped, up to
 // and including EOI; whatever follows EOI is left out.
 std::vector<JpegSegment> JpegSegments(const std::string& bytes);
+
+// The restart interval (in MCUs) of the DRI segment, 0 when there is none.
+int RestartInterval(const std::vector<JpegSegment>& segments);
 
 // How many segments carry `marker`.
 int CountSegments(const std::vector<JpegSegment>& segments, int marker);

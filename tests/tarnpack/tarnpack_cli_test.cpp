@@ -322,10 +322,11 @@ protected:
     std::string progressive_, baseline_, truncated_, garbage_;
 };
 
-TEST_F(TarnpackJpegs, AProgressiveJpegIsStoredAsBaselineWithItsPixelsAndMarkers) {
+TEST_F(TarnpackJpegs, JpegsAreStoredAsOneScanWithRestartMarkersAndTheirPixelsAndMarkers) {
     ASSERT_TRUE(ExitedWith(Create(show_ + "/show.ini"), 0)) << Output();
     const std::string created = Output();
     EXPECT_NE(created.find("(1 progressive JPEG stored as baseline)"), std::string::npos) << created;
+    EXPECT_NE(created.find("(2 JPEGs stored with restart markers)"), std::string::npos) << created;
     ExtractWithPlayer(output_);
     EXPECT_EQ(g_PackageFiles.count, 7) << "the same picture twice is still one entry";
 
@@ -342,7 +343,13 @@ TEST_F(TarnpackJpegs, AProgressiveJpegIsStoredAsBaselineWithItsPixelsAndMarkers)
     ASSERT_TRUE(before.ok && after.ok);
     EXPECT_TRUE(after.samples == before.samples) << "the same pixels";
 
-    EXPECT_EQ(ReadBytes(Extracted("baseline.jpg")), baseline_) << "a baseline picture stays byte for byte";
+    EXPECT_EQ(RestartInterval(segments), (320 + 15) / 16) << "a restart marker at every row";
+    // A baseline picture gets its restart markers too, and keeps its pixels.
+    const std::string storedBaseline = ReadBytes(Extracted("baseline.jpg"));
+    EXPECT_EQ(RestartInterval(JpegSegments(storedBaseline)), (160 + 15) / 16);
+    EXPECT_EQ(MetadataSegments(JpegSegments(storedBaseline)), MetadataSegments(JpegSegments(baseline_)));
+    EXPECT_TRUE(DecodeJpeg(storedBaseline).samples == DecodeJpeg(baseline_).samples);
+    EXPECT_TRUE(DecodeJpeg(storedBaseline).ok);
     EXPECT_EQ(ReadBytes(Extracted("truncated.jpg")), truncated_);
     EXPECT_EQ(ReadBytes(Extracted("garbage.jpg")), garbage_);
     EXPECT_EQ(ReadBytes(Extracted("tune.mp3")), Placeholder(700, 25));
@@ -358,6 +365,7 @@ TEST_F(TarnpackJpegs, KeepJpegStoresEveryFileByteForByte) {
         << Output();
     const std::string created = Output();
     EXPECT_EQ(created.find("baseline"), std::string::npos) << created;
+    EXPECT_EQ(created.find("restart"), std::string::npos) << created;
     ExtractWithPlayer(output_);
     EXPECT_EQ(ReadBytes(Extracted("progressive.jpg")), progressive_);
     EXPECT_EQ(ReadBytes(Extracted("baseline.jpg")), baseline_);

@@ -130,10 +130,18 @@ int Create(const CreateOptions& options, std::ostream& out, std::ostream& err) {
     if (!written) return Error(err, error);
 
     size_t baseline = 0;
-    for (const PlannedEntry& entry : plan.entries) baseline += entry.storedAsBaseline ? 1 : 0;
+    size_t rewritten = 0;
+    for (const PlannedEntry& entry : plan.entries) {
+        baseline += entry.storedAsBaseline ? 1 : 0;
+        rewritten += entry.storedRewritten ? 1 : 0;
+    }
     out << options.outputPath << ": " << plan.entries.size() << " entries, " << plan.totalBytes
         << " bytes of data";
     if (plan.playerStripped) out << " (the player's own package left out)";
+    if (rewritten != 0) {
+        out << " (" << rewritten << (rewritten == 1 ? " JPEG" : " JPEGs")
+            << " stored with restart markers)";
+    }
     if (baseline != 0) {
         out << " (" << baseline << (baseline == 1 ? " progressive JPEG" : " progressive JPEGs")
             << " stored as baseline)";

@@ -43,6 +43,7 @@ struct Transcoding {
     std::vector<JOCTET> chunk;
     bool started = false;  // something went to the sink
     bool refused = false;
+    bool multiScan = false;  // of the source
 
     Transcoding() = default;
     Transcoding(const Transcoding&) = delete;
@@ -125,6 +126,18 @@ bool ProgressionComplete(const jpeg_decompress_struct& source) {
     return true;
 }
 
+// Whether the (single) scan has a restart interval of a whole number of MCU
+// rows. Known once the headers are read, before the scan is.
+bool RestartsAtWholeRows(const jpeg_decompress_struct& source) {
+    if (source.restart_interval == 0 || source.comps_in_scan < 1) return false;
+    const long perRow =
+        source.comps_in_scan == 1
+            ? static_cast<long>(source.cur_comp_info[0]->width_in_blocks)
+            : (static_cast<long>(source.image_width) + source.max_h_samp_factor * DCTSIZE - 1) /
+                  (source.max_h_samp_factor * DCTSIZE);
+    return perRow > 0 && source.restart_interval % perRow == 0;
+}
+
 // Bytes of the file the library has taken so far.
 long Consumed(const jpeg_decompress_struct& source, std::FILE* file) {
     const long position = std::ftell(file);
@@ -147,11 +160,11 @@ BaselineResult Transcode(Transcoding& work, uint64_t size) {
     for (int app = 0; app < 16; ++app) jpeg_save_markers(&source, JPEG_APP0 + app, kWholeMarker);
     jpeg_stdio_src(&source, work.file.get());
     if (jpeg_read_header(&source, TRUE) != JPEG_HEADER_OK) return BaselineResult::LeftAsItIs;
-    // A single-scan file is what we want already; an arithmetic-coded one
-    // is left to decoders that read it.
-    if (source.arith_code || (!source.progressive_mode && !jpeg_has_multiple_scans(&source))) {
-        return BaselineResult::LeftAsItIs;
-    }
+    // A single-scan file with its markers at whole rows is what we want
+    // already; an arithmetic-coded one is left to decoders that read it.
+    const bool multiScan = source.progressive_mode || jpeg_has_multiple_scans(&source);
+    if (source.arith_code || (!multiScan && RestartsAtWholeRows(source))) return BaselineResult::LeftAsItIs;
+    work.multiScan = multiScan;
 
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&source);
     if (coefficients == nullptr || work.warnings != 0 || !ProgressionComplete(source)) {
@@ -174,8 +187,10 @@ BaselineResult Transcode(Transcoding& work, uint64_t size) {
     target.arith_code = FALSE;
     target.scan_info = nullptr;
     target.num_scans = 0;
+    // A restart marker after every row of MCUs: the player can cut the
+    // picture at one and decode the halves side by side.
     target.restart_interval = 0;
-    target.restart_in_rows = 0;
+    target.restart_in_rows = 1;
     // The original's own JFIF or Adobe marker is among the copied ones, so
     // a decoder reads the colours exactly as it read them there.
     target.write_JFIF_header = FALSE;
@@ -196,7 +211,7 @@ BaselineResult Transcode(Transcoding& work, uint64_t size) {
 
 }  // namespace
 
-BaselineResult WriteAsBaseline(const std::string& path, uint64_t size, const ByteSink& sink) {
+BaselineResult WriteAsBaseline(const std::string& path, uint64_t size, const ByteSink& sink, bool* multiScan) {
     Transcoding work;
     work.file.reset(std::fopen(path.c_str(), "rbe"));
     if (!work.file || !StartsLikeJpeg(work.file.get())) return BaselineResult::LeftAsItIs;
@@ -204,7 +219,9 @@ BaselineResult WriteAsBaseline(const std::string& path, uint64_t size, const Byt
     work.chunk.resize(kOutputChunk);
     TrapErrors(&work.sourceErrors);
     TrapErrors(&work.targetErrors);
-    return Transcode(work, size);
+    const BaselineResult result = Transcode(work, size);
+    if (multiScan) *multiScan = result == BaselineResult::Written && work.multiScan;
+    return result;
 }
 
 }  // namespace tarnpack

@@ -114,8 +114,8 @@ public:
         return true;
     }
 
-    // A file the show names: a multi-scan JPEG as a baseline one, anything
-    // else (or a JPEG that cannot be rewritten) as it is.
+    // A file the show names: a JPEG rewritten as one scan with restart
+    // markers, anything else (or a JPEG that cannot be rewritten) as it is.
     bool ShowFile(PlannedEntry& entry) {
         if (tarn::TerminationSignalCaught() != 0) return Fail("interrupted");
         const uint64_t start = written_;
@@ -127,10 +127,12 @@ public:
             }
             return Write(data, size);
         };
-        switch (WriteAsBaseline(entry.path, entry.size, sink)) {
+        bool multiScan = false;
+        switch (WriteAsBaseline(entry.path, entry.size, sink, &multiScan)) {
             case BaselineResult::Written:
                 entry.size = written_ - start;
-                entry.storedAsBaseline = true;
+                entry.storedRewritten = true;
+                entry.storedAsBaseline = multiScan;
                 return true;
             case BaselineResult::LeftAsItIs:
                 return File(entry);

@@ -15,12 +15,12 @@ using ProgressReport = std::function<void(uint64_t written, uint64_t total)>;
 
 struct WriteSettings {
     ProgressReport progress;  // may be empty
-    // Every file byte for byte; otherwise a show file that is a multi-scan
-    // (progressive) JPEG is stored as a baseline one, losslessly.
+    // Every file byte for byte; otherwise a show file that is a JPEG is
+    // stored as one baseline scan with restart markers, losslessly.
     bool keepJpeg = false;
 };
 
-// Writes `plan` to `output`, executable. An entry stored as a baseline JPEG
+// Writes `plan` to `output`, executable. An entry stored as a rewritten JPEG
 // has its size, and the plan its total, changed to the bytes stored. On
 // failure nothing is left behind and an existing `output` is untouched;
 // `error` says why.

@@ -16,8 +16,10 @@ struct PlannedEntry {
     std::string bytes;   // the data themselves, when held in memory
     uint64_t size = 0;   // bytes taken from the start of `path`, or bytes.size()
     bool showFile = false;  // a file the show description names
-    // Set when written: a multi-scan JPEG went in as a baseline one, and
-    // `size` is then the bytes stored.
+    // Set when written: a JPEG went in rewritten (one scan, restart markers
+    // at every row), and `size` is then the bytes stored; storedAsBaseline
+    // when it was a multi-scan one.
+    bool storedRewritten = false;
     bool storedAsBaseline = false;
 };
 
