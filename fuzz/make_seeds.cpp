@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: `make_seeds SEEDS OUT`, where
 // SEEDS holds the show descriptions of fuzz/seeds and OUT receives
-// OUT/package_reader, OUT/pack_listing, OUT/profile and OUT/show_description.
+// OUT/package_reader, OUT/pack_listing, OUT/profile, OUT/show_description
+// and OUT/jpeg_halves.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +104,51 @@ void WriteProfileInputs(const fs::path& out, const std::vector<std::string>& des
     }
 }
 
+// JPEG streams for the planner of the two-thread decode: headers as an
+// encoder writes them and entropy-coded data made up (the planner reads
+// markers only), with a restart marker every `rowsPerMarker` rows of MCUs.
+std::string JpegStream(int width, int height, bool colour, int rowsPerMarker, int restartInterval,
+                       unsigned char frame) {
+    const auto be16 = [](int v) { return std::string{char((v >> 8) & 0xFF), char(v & 0xFF)}; };
+    const auto segment = [&](unsigned char marker, const std::string& payload) {
+        return std::string{'\xFF', char(marker)} + be16(static_cast<int>(payload.size()) + 2) + payload;
+    };
+    const int mcuSize = colour ? 16 : 8;
+    const int perRow = (width + mcuSize - 1) / mcuSize;
+    const int rows = (height + mcuSize - 1) / mcuSize;
+    std::string out("\xFF\xD8", 2);
+    out += segment(0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+    out += segment(0xDB, std::string(1, '\0') + std::string(64, '\x10'));
+    std::string sof = std::string(1, '\x08') + be16(height) + be16(width);
+    sof += colour ? std::string("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01", 10) : std::string("\x01\x01\x11\x00", 4);
+    out += segment(frame, sof);
+    out += segment(0xC4, std::string("\x00\x01", 2) + std::string(15, '\0') + std::string(1, '\0'));
+    out += segment(0xDD, be16(restartInterval != 0 ? restartInterval : perRow * rowsPerMarker));
+    out += segment(0xDA, colour ? std::string("\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00", 10)
+                                : std::string("\x01\x01\x00\x00\x3F\x00", 6));
+    int marker = 0;
+    for (int row = 0; row < rows; ++row) {
+        out += std::string(static_cast<size_t>(perRow) * 3, char('A' + row % 26));
+        if (row % 7 == 3) out += std::string("\xFF\x00", 2);  // a stuffed byte
+        if ((row + 1) % rowsPerMarker == 0 && row + 1 < rows) {
+            out += std::string{'\xFF', char(0xD0 + marker % 8)};
+            ++marker;
+        }
+    }
+    return out + std::string("\xFF\xD9", 2);
+}
+
+void WriteJpegStreams(const fs::path& out) {
+    int n = 0;
+    const auto add = [&](const std::string& bytes) { Write(out / ("jpeg_" + std::to_string(n++)), bytes); };
+    add(JpegStream(64, 400, true, 1, 0, 0xC0));
+    add(JpegStream(72, 330, true, 1, 0, 0xC1));
+    add(JpegStream(40, 300, false, 2, 0, 0xC0));
+    add(JpegStream(64, 400, true, 1, 3, 0xC0));   // markers within rows
+    add(JpegStream(64, 400, true, 1, 0, 0xC2));   // progressive
+    add(JpegStream(64, 100, true, 1, 0, 0xC0));   // too short to cut
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,7 +170,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    for (const char* target : {"package_reader", "pack_listing", "profile", "show_description"}) {
+    for (const char* target : {"package_reader", "pack_listing", "profile", "show_description", "jpeg_halves"}) {
         fs::create_directories(out / target);
     }
     for (size_t i = 0; i < names.size(); ++i) {
@@ -133,5 +179,6 @@ int main(int argc, char** argv) {
     WriteProfileInputs(out / "profile", descriptions);
     WritePackages(out / "package_reader", descriptions);
     WritePackages(out / "pack_listing", descriptions);
+    WriteJpegStreams(out / "jpeg_halves");
     return 0;
 }

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-${FUZZ_SECONDS:-20}}"
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
-targets=(${FUZZ_TARGETS:-package_reader pack_listing profile show_description})
+targets=(${FUZZ_TARGETS:-package_reader pack_listing profile show_description jpeg_halves})
 
 clang_cxx="$(command -v clang++-14 || command -v clang++ || true)"
 clang_c="$(command -v clang-14 || command -v clang || true)"
@@ -45,7 +45,7 @@ for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   max_len=4096
-  [ "$target" = package_reader ] || [ "$target" = pack_listing ] && max_len=32768
+  [ "$target" = package_reader ] || [ "$target" = pack_listing ] || [ "$target" = jpeg_halves ] && max_len=32768
   echo "fuzz: $target for ${seconds}s"
   log="$build/$target.log"
   if "$binary" "$corpus" "$build/seeds/$target" \
