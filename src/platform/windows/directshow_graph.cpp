@@ -3,10 +3,11 @@
 // Every graph object is a real filter graph. Clips and sounds are rendered,
 // run, positioned and reported by it, each call passed to the interface of
 // the same name. A still picture, which DirectShow has no source for, is
-// decoded by the imaging component instead and shown in a window of its own
-// that answers the video-window calls the way the graph's renderer would;
-// its "stream" ends as soon as it runs. The pictures the player hints are
-// decoded ahead of time (prepared_pictures.h).
+// decoded by the imaging component instead, turned upright as its EXIF
+// orientation says, and shown in a window of its own that answers the
+// video-window calls the way the graph's renderer would (its source size is
+// the upright one); its "stream" ends as soon as it runs. The pictures the
+// player hints are decoded ahead of time (prepared_pictures.h).
 //
 // media/graph.h comes before the SDK's media headers: those define as
 // macros several names that it declares as constants.

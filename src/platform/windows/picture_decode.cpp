@@ -5,6 +5,8 @@
 #include <atomic>
 #include <new>
 
+#include "platform/windows/picture_orientation.h"
+
 namespace tarn {
 namespace {
 
@@ -46,17 +48,33 @@ ComRef<IWICBitmapFrameDecode> FirstPictureFrame(IWICImagingFactory* factory, con
     return frame;
 }
 
-PixelRows DecodeScaledPicture(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
-                              PictureSize source, PictureSize target) {
+PictureSize PictureLayout::Upright() const { return OrientedSize(stored, orientation); }
+
+bool ReadPictureLayout(IWICBitmapFrameDecode* frame, const wchar_t* path, PictureLayout* layout) {
+    UINT width = 0;
+    UINT height = 0;
+    if (frame == nullptr || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
+        width > static_cast<UINT>(INT32_MAX) || height > static_cast<UINT>(INT32_MAX)) {
+        return false;
+    }
+    layout->stored = PictureSize{static_cast<LONG>(width), static_cast<LONG>(height)};
+    layout->orientation = JpegOrientation(path);
+    return true;
+}
+
+PixelRows DecodeUprightPicture(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
+                               const PictureLayout& layout, PictureSize target) {
     if (factory == nullptr || frame == nullptr || target.width <= 0 || target.height <= 0) {
         return nullptr;
     }
+    // Scaled in the stored picture's axes, turned afterwards.
+    const PictureSize scaled = OrientedSize(target, layout.orientation);
     IWICBitmapSource* input = frame;
     ComRef<IWICBitmapScaler> scaler;
-    if (target.width != source.width || target.height != source.height) {
+    if (scaled.width != layout.stored.width || scaled.height != layout.stored.height) {
         if (FAILED(factory->CreateBitmapScaler(scaler.Put())) ||
-            FAILED(scaler->Initialize(frame, static_cast<UINT>(target.width),
-                                      static_cast<UINT>(target.height),
+            FAILED(scaler->Initialize(frame, static_cast<UINT>(scaled.width),
+                                      static_cast<UINT>(scaled.height),
                                       WICBitmapInterpolationModeFant))) {
             return nullptr;
         }
@@ -68,19 +86,20 @@ PixelRows DecodeScaledPicture(IWICImagingFactory* factory, IWICBitmapFrameDecode
                                      nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
         return nullptr;
     }
-    const uint64_t stride = static_cast<uint64_t>(target.width) * 4;
-    const uint64_t bytes = stride * static_cast<uint64_t>(target.height);
+    const uint64_t stride = static_cast<uint64_t>(scaled.width) * 4;
+    const uint64_t bytes = stride * static_cast<uint64_t>(scaled.height);
     if (stride > UINT32_MAX || bytes > UINT32_MAX) return nullptr;
     g_decoded.fetch_add(1, std::memory_order_relaxed);
     std::shared_ptr<std::vector<unsigned char>> pixels;
     try {
         pixels = std::make_shared<std::vector<unsigned char>>(static_cast<size_t>(bytes));
+        if (FAILED(converter->CopyPixels(nullptr, static_cast<UINT>(stride),
+                                         static_cast<UINT>(bytes), pixels->data()))) {
+            return nullptr;
+        }
+        if (layout.orientation != 1) *pixels = TurnUpright(*pixels, scaled, layout.orientation);
     } catch (const std::bad_alloc&) {
         return nullptr;  // too large for the address space: not shown
-    }
-    if (FAILED(converter->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(bytes),
-                                     pixels->data()))) {
-        return nullptr;
     }
     return pixels;
 }

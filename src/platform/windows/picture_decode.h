@@ -1,6 +1,6 @@
 // Decoding a still picture with the Windows Imaging Component: the first
-// frame of the file, scaled to a given size and converted to 32-bit BGRX
-// rows. Used by the picture window when it is placed and by the thread that
+// frame of the file, scaled to a given size, converted to 32-bit BGRX rows
+// and turned upright when the file says it was stored turned. Used by the picture window when it is placed and by the thread that
 // decodes upcoming pictures ahead of time.
 #pragma once
 
@@ -35,12 +35,26 @@ ComRef<IWICImagingFactory> NewImagingFactory();
 // component does not take the file for a picture.
 ComRef<IWICBitmapFrameDecode> FirstPictureFrame(IWICImagingFactory* factory, const wchar_t* path);
 
-// Decodes `frame` (of `source` size) scaled to `target`; nothing when any
-// step fails or `target` is empty.
-PixelRows DecodeScaledPicture(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
-                              PictureSize source, PictureSize target);
+// How a picture is stored: its frame's size and the EXIF orientation
+// (picture_orientation.h) that turns it upright.
+struct PictureLayout {
+    PictureSize stored;
+    int orientation = 1;
+    // The size the picture is seen at: the stored one, its sides exchanged
+    // for the quarter turns. The player places the picture by this size.
+    PictureSize Upright() const;
+};
 
-// How many pictures DecodeScaledPicture has decoded in this process (tests).
+// The layout of `frame`, the first frame of the file at `path`; false when
+// its size is empty or beyond 32-bit signed sides.
+bool ReadPictureLayout(IWICBitmapFrameDecode* frame, const wchar_t* path, PictureLayout* layout);
+
+// Decodes `frame` (stored as `layout` says) upright and scaled to `target`,
+// an upright size; nothing when any step fails or `target` is empty.
+PixelRows DecodeUprightPicture(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
+                               const PictureLayout& layout, PictureSize target);
+
+// How many pictures DecodeUprightPicture has decoded in this process (tests).
 uint64_t DecodedPictureCount();
 
 }  // namespace tarn

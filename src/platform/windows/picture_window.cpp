@@ -34,24 +34,20 @@ bool IsInput(UINT message) {
 std::unique_ptr<PictureWindow> PictureWindow::Open(const wchar_t* path) {
     if (path == nullptr || path[0] == L'\0') return nullptr;
     std::shared_ptr<const PreparedPicture> prepared = TakePreparedPicture(path);
-    PictureSize source;
+    PictureLayout layout;
     if (prepared) {
-        source = prepared->source;
+        layout = prepared->layout;
     } else {
         ComRef<IWICImagingFactory> factory = NewImagingFactory();
         ComRef<IWICBitmapFrameDecode> frame = FirstPictureFrame(factory.Get(), path);
-        UINT width = 0;
-        UINT height = 0;
-        if (!frame || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
-            width > static_cast<UINT>(INT32_MAX) || height > static_cast<UINT>(INT32_MAX)) {
-            return nullptr;
-        }
-        source = PictureSize{static_cast<LONG>(width), static_cast<LONG>(height)};
+        if (!ReadPictureLayout(frame.Get(), path, &layout)) return nullptr;
     }
+    const PictureSize source = layout.Upright();
     if (!RegisterPictureClass()) return nullptr;
 
     std::unique_ptr<PictureWindow> picture(new PictureWindow);
     picture->path_ = path;
+    picture->layout_ = layout;
     picture->sourceWidth_ = source.width;
     picture->sourceHeight_ = source.height;
     picture->prepared_ = std::move(prepared);
@@ -120,9 +116,8 @@ bool PictureWindow::Scale(LONG width, LONG height) {
         ForegroundDecode turn;
         ComRef<IWICImagingFactory> factory = NewImagingFactory();
         ComRef<IWICBitmapFrameDecode> frame = FirstPictureFrame(factory.Get(), path_.c_str());
-        pixels = DecodeScaledPicture(factory.Get(), frame.Get(),
-                                     PictureSize{sourceWidth_, sourceHeight_},
-                                     PictureSize{width, height});
+        pixels = DecodeUprightPicture(factory.Get(), frame.Get(), layout_,
+                                      PictureSize{width, height});
     }
     if (!pixels) return false;
     pixels_ = std::move(pixels);

@@ -1,6 +1,7 @@
 // A still picture in a window of its own, the way a video renderer shows a
-// clip: decoded by the Windows Imaging Component, scaled to the window's
-// size once it is placed, and painted from that scaled copy alone. A picture
+// clip: decoded by the Windows Imaging Component, turned upright when its
+// EXIF orientation says it was stored turned, scaled to the window's size
+// once it is placed, and painted from that scaled copy alone. A picture
 // decoded ahead of time (prepared_pictures.h) for the size the window is
 // placed at is shown as it is, without a second decode.
 #pragma once
@@ -25,6 +26,7 @@ public:
     PictureWindow(const PictureWindow&) = delete;
     PictureWindow& operator=(const PictureWindow&) = delete;
 
+    // The upright picture's size.
     LONG SourceWidth() const { return sourceWidth_; }
     LONG SourceHeight() const { return sourceHeight_; }
     HWND Handle() const { return window_; }
@@ -39,7 +41,7 @@ public:
     // scales the picture to the new size. False when it could not be scaled.
     bool SetPosition(LONG left, LONG top, LONG width, LONG height);
 
-    // The scaled picture as top-down 32-bit BGRX rows (tests).
+    // The scaled upright picture as top-down 32-bit BGRX rows (tests).
     const std::vector<unsigned char>& Pixels() const;
     LONG PixelWidth() const { return pixelWidth_; }
     LONG PixelHeight() const { return pixelHeight_; }
@@ -51,6 +53,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::wstring path_;
+    PictureLayout layout_;
     LONG sourceWidth_ = 0;
     LONG sourceHeight_ = 0;
     // The picture decoded ahead of time, when there was one.

@@ -43,8 +43,8 @@ private:
     const bool entered_;
 };
 
-// Decodes the picture of `request`, fitted to its screen; nothing when the
-// file is no picture, cannot be read, or changes while it is read.
+// Decodes the picture of `request` upright, fitted to its screen; nothing
+// when the file is no picture, cannot be read, or changes while it is read.
 std::shared_ptr<const PreparedPicture> DecodeRequest(IWICImagingFactory* factory,
                                                      const Request& request) {
     auto picture = std::make_shared<PreparedPicture>();
@@ -52,15 +52,10 @@ std::shared_ptr<const PreparedPicture> DecodeRequest(IWICImagingFactory* factory
     if (!ReadFileStamp(request.path, &picture->stamp)) return nullptr;
     {
         ComRef<IWICBitmapFrameDecode> frame = FirstPictureFrame(factory, request.path.c_str());
-        UINT width = 0;
-        UINT height = 0;
-        if (!frame || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
-            width > static_cast<UINT>(INT32_MAX) || height > static_cast<UINT>(INT32_MAX)) {
-            return nullptr;
-        }
-        picture->source = PictureSize{static_cast<LONG>(width), static_cast<LONG>(height)};
-        picture->fitted = FittedPictureSize(picture->source, request.screen);
-        picture->pixels = DecodeScaledPicture(factory, frame.Get(), picture->source, picture->fitted);
+        if (!ReadPictureLayout(frame.Get(), request.path.c_str(), &picture->layout)) return nullptr;
+        picture->fitted = FittedPictureSize(picture->layout.Upright(), request.screen);
+        picture->pixels =
+            DecodeUprightPicture(factory, frame.Get(), picture->layout, picture->fitted);
         if (!picture->pixels) return nullptr;
     }  // the decoder lets the file go here
     FileStamp after;

@@ -1,7 +1,7 @@
 // Still pictures decoded ahead of time. The player hints the files it will
 // show next; one worker thread, in an apartment of its own, decodes each
-// with the imaging component, scaled to the size the player will place it
-// at on the screen, so that a slide change only puts ready pixels in the
+// with the imaging component, upright and scaled to the size the player
+// will place it at on the screen, so that a slide change only puts ready pixels in the
 // picture window. The three pictures used or prepared last are kept (the
 // current one and its neighbours); older ones are let go.
 //
@@ -31,8 +31,8 @@ bool ReadFileStamp(const std::wstring& path, FileStamp* stamp);
 struct PreparedPicture {
     std::wstring path;
     FileStamp stamp;
-    PictureSize source;  // the stored picture's size
-    PictureSize fitted;  // the size of `pixels`
+    PictureLayout layout;  // as stored; placed by its upright size
+    PictureSize fitted;    // the size of `pixels`, upright
     PixelRows pixels;
 };
 
