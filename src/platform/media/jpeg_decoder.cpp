@@ -340,24 +340,27 @@ HalvesResult DecodeInHalves(const JpegHalves& halves, const FileBytes& file, Siz
     const int denominator = 1 << level;
     const int topHeight = halves.topHeight / denominator;  // whole MCU rows: exact
     const int bottomHeight = (halves.height - halves.topHeight + denominator - 1) / denominator;
-    TopHalf top(halves, file);
-    const HalvesResult opened = OpenTop(top, halves, level, target, topHeight + bottomHeight, out);
-    if (opened != HalvesResult::Decoded) return opened;
-
     BottomHalf bottom(halves, file);
     bottom.stored = Size{halves.width, halves.height - halves.topHeight};
     bottom.level = level;
-    bottom.width = static_cast<int>(top.reader.info.output_width);
+    bottom.width = (halves.width + denominator - 1) / denominator;  // as the library rounds
     bottom.height = bottomHeight;
-    bool decoded = false;
+    TopHalf top(halves, file);
+    HalvesResult result = HalvesResult::Failed;
     {
-        // Joined (after being asked to stop) before `bottom` goes.
+        // The bottom half starts at once; the worker is joined (after being
+        // asked to stop) before `bottom` goes.
         std::jthread worker([&bottom](std::stop_token stop) { DecodeBottom(bottom, stop); });
-        decoded = DecodeTop(top) && ScaleBottom(bottom, top.scaler, topHeight);
+        const HalvesResult opened = OpenTop(top, halves, level, target, topHeight + bottomHeight, out);
+        if (opened != HalvesResult::Decoded) {
+            result = opened;
+        } else if (static_cast<int>(top.reader.info.output_width) == bottom.width && DecodeTop(top) &&
+                   ScaleBottom(bottom, top.scaler, topHeight)) {
+            result = HalvesResult::Decoded;
+        }
     }
-    if (!decoded) return HalvesResult::Failed;
-    top.scaler.Finish();
-    return HalvesResult::Decoded;
+    if (result == HalvesResult::Decoded) top.scaler.Finish();
+    return result;
 }
 
 bool TwoCores() { return std::thread::hardware_concurrency() >= 2; }
