@@ -1,5 +1,6 @@
 #include "platform/media/jpeg_decoder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csetjmp>
 #include <thread>
@@ -11,7 +12,7 @@ extern "C" {
 }
 
 #include "platform/media/ffmpeg_handles.h"
-#include "platform/media/file_bytes.h"
+#include "platform/media/file_reader.h"
 #include "platform/media/jpeg_halves.h"
 
 namespace tarn::media {
@@ -23,8 +24,10 @@ constexpr int kBandRows = 16;
 // Beyond this the library refuses to allocate (a progressive picture keeps
 // its coefficients whole: 2 bytes per sample).
 constexpr long kMostLibraryMemory = 1L << 30;
-// Larger files are left to the other decoder.
-constexpr size_t kMostFileBytes = size_t{512} << 20;
+// Bytes a decompressor reads from the file at a time.
+constexpr size_t kReadBytes = 64 * 1024;
+// The planner's reads while it looks for the cut.
+constexpr size_t kPlanReadBytes = 256 * 1024;
 // When a picture is cut in two, the calling thread decodes the top half and
 // scales every row; the other thread only decodes. The top half is the
 // smaller one so that both finish together.
@@ -50,36 +53,55 @@ void OnMessage(j_common_ptr info, int level) {
 
 void Silent(j_common_ptr) {}
 
+// A piece of the library's input: bytes in memory, or a range of the file.
 struct Part {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
+    const uint8_t* data = nullptr;  // null: the file's bytes from `offset`
+    uint64_t offset = 0;
+    uint64_t size = 0;
 };
 
-// The library's input: pieces of memory read one after the other, so that a
-// half of a picture is its own header followed by the file's data in place.
+// The library's input: pieces read one after the other, so that a half of a
+// picture is its own header followed by its range of the file.
 struct PartSource {
     jpeg_source_mgr manager{};
-    std::vector<Part> parts;
+    std::vector<Part> parts;  // consumed as they are read
     size_t next = 0;
+    const FileReader* file = nullptr;
+    std::vector<uint8_t> buffer;
 };
 
 void StartParts(j_decompress_ptr) {}
 
 boolean NextPart(j_decompress_ptr info) {
     auto* source = reinterpret_cast<PartSource*>(info->src);
-    while (source->next < source->parts.size() && source->parts[source->next].size == 0) ++source->next;
-    if (source->next == source->parts.size()) {
-        // Past the end: as the library's own sources do, an end of image
-        // with a warning (which fails the picture).
-        static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
-        WARNMS(info, JWRN_JPEG_EOF);
-        source->manager.next_input_byte = kEnd;
-        source->manager.bytes_in_buffer = sizeof kEnd;
+    while (source->next < source->parts.size()) {
+        Part& part = source->parts[source->next];
+        if (part.size == 0) {
+            ++source->next;
+            continue;
+        }
+        if (part.data != nullptr) {
+            source->manager.next_input_byte = part.data;
+            source->manager.bytes_in_buffer = static_cast<size_t>(part.size);
+            part.size = 0;
+            return TRUE;
+        }
+        if (source->buffer.empty()) source->buffer.resize(kReadBytes);
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(part.size, source->buffer.size()));
+        const size_t got = source->file->ReadAt(part.offset, source->buffer.data(), want);
+        if (got == 0) break;  // the file ended early
+        part.offset += got;
+        part.size -= got;
+        source->manager.next_input_byte = source->buffer.data();
+        source->manager.bytes_in_buffer = got;
         return TRUE;
     }
-    const Part& part = source->parts[source->next++];
-    source->manager.next_input_byte = part.data;
-    source->manager.bytes_in_buffer = part.size;
+    // Past the end: as the library's own sources do, an end of image with a
+    // warning (which fails the picture).
+    static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+    WARNMS(info, JWRN_JPEG_EOF);
+    source->manager.next_input_byte = kEnd;
+    source->manager.bytes_in_buffer = sizeof kEnd;
     return TRUE;
 }
 
@@ -106,7 +128,10 @@ struct Reader {
     PartSource source;
     bool created = false;
 
-    explicit Reader(std::vector<Part> parts) { source.parts = std::move(parts); }
+    Reader(const FileReader& file, std::vector<Part> parts) {
+        source.file = &file;
+        source.parts = std::move(parts);
+    }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
     ~Reader() {
@@ -224,7 +249,7 @@ bool DecodeBands(Reader& reader, Scaler& scaler, int first) {
 struct Whole {
     Reader reader;
     Scaler scaler;
-    explicit Whole(const FileBytes& file) : reader({{file.data.get(), file.size}}) {}
+    explicit Whole(const FileReader& file) : reader(file, {{nullptr, 0, file.Size()}}) {}
 };
 
 bool DecodeWhole(Whole& work, Size stored, Size target, int level, ws::Pixels* out) {
@@ -251,9 +276,9 @@ struct BottomHalf {
     // Rows decoded so far; -1 once the half failed.
     std::atomic<int> ready{0};
 
-    BottomHalf(const JpegHalves& halves, const FileBytes& file)
-        : reader({{halves.bottomHeader.data(), halves.bottomHeader.size()},
-                  {file.data.get() + halves.bottomBegin, halves.bottomEnd - halves.bottomBegin}}) {}
+    BottomHalf(const JpegHalves& halves, const FileReader& file)
+        : reader(file, {{halves.bottomHeader.data(), 0, halves.bottomHeader.size()},
+                        {nullptr, halves.bottomBegin, halves.bottomEnd - halves.bottomBegin}}) {}
 
     void Publish(int value) {
         ready.store(value, std::memory_order_release);
@@ -294,10 +319,10 @@ void DecodeBottom(BottomHalf& half, const std::stop_token& stop) {
 struct TopHalf {
     Reader reader;
     Scaler scaler;
-    TopHalf(const JpegHalves& halves, const FileBytes& file)
-        : reader({{halves.topHeader.data(), halves.topHeader.size()},
-                  {file.data.get() + halves.topBegin, halves.topEnd - halves.topBegin},
-                  {kJpegEnd, sizeof kJpegEnd}}) {}
+    TopHalf(const JpegHalves& halves, const FileReader& file)
+        : reader(file, {{halves.topHeader.data(), 0, halves.topHeader.size()},
+                        {nullptr, halves.topBegin, halves.topEnd - halves.topBegin},
+                        {kJpegEnd, 0, sizeof kJpegEnd}}) {}
 };
 
 enum class HalvesResult { Decoded, Failed, NotCut };
@@ -335,7 +360,7 @@ bool ScaleBottom(BottomHalf& bottom, Scaler& scaler, int first) {
     return true;
 }
 
-HalvesResult DecodeInHalves(const JpegHalves& halves, const FileBytes& file, Size target, int level,
+HalvesResult DecodeInHalves(const JpegHalves& halves, const FileReader& file, Size target, int level,
                             ws::Pixels* out) {
     const int denominator = 1 << level;
     const int topHeight = halves.topHeight / denominator;  // whole MCU rows: exact
@@ -369,14 +394,17 @@ bool TwoCores() { return std::thread::hardware_concurrency() >= 2; }
 
 bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out) {
     if (target.width <= 0 || target.height <= 0) return false;
-    FileBytes file;
-    if (!ReadFileBytes(path, kMostFileBytes, &file)) return false;
+    const FileReader file(path);
+    if (!file.IsOpen()) return false;
     const int level = ChooseReducedLevel(stored, target, 3);
     JpegDecoded decoded;
     decoded.reducedLevel = level;
 
     JpegHalves halves;
-    if (TwoCores() && PlanJpegHalves(file.data.get(), file.size, kTopShare, &halves) &&
+    const JpegByteReader read = [&file](uint64_t offset, uint8_t* into, size_t size) {
+        return file.ReadAt(offset, into, size);
+    };
+    if (TwoCores() && PlanJpegHalvesFrom(read, file.Size(), kTopShare, kPlanReadBytes, &halves) &&
         halves.width == stored.width && halves.height == stored.height) {
         switch (DecodeInHalves(halves, file, target, level, &decoded.picture)) {
             case HalvesResult::Decoded:

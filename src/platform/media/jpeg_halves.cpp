@@ -11,6 +11,10 @@ namespace {
 constexpr int kMostComponents = 4;
 // Restart markers count modulo 8: RST0 .. RST7.
 constexpr int kMarkerCycle = 8;
+// Headers are read in growing steps from this size to the bound.
+constexpr size_t kFirstHeaderBytes = 64 * 1024;
+constexpr size_t kMostHeaderBytes = 4 * 1024 * 1024;
+constexpr size_t kMemoryChunkBytes = 4093;
 
 uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
@@ -125,31 +129,56 @@ void McuLayout(const Headers& h, int* mcuRowPixels, int* mcusPerRow, int* mcuRow
     }
 }
 
-// The offset of restart marker number `wanted` (counted from 1) in the
-// entropy-coded data from `at`; 0 when another marker comes first or a
-// marker is out of turn.
-size_t FindRestartMarker(const uint8_t* data, size_t size, size_t at, int wanted) {
-    int seen = 0;
-    while (at + 1 < size) {
-        const void* found = std::memchr(data + at, 0xFF, size - at - 1);
-        if (!found) return 0;
-        at = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
-        const uint8_t next = data[at + 1];
-        if (next == 0x00) {  // a stuffed data byte
+// Finds restart marker number `wanted` (counted from 1) in the entropy-coded
+// data from `at`, reading the file a chunk at a time; its offset, or 0 when
+// another marker comes first, a marker is out of turn or the file ends.
+class MarkerScan {
+public:
+    MarkerScan(const JpegByteReader& read, uint64_t fileSize, size_t chunkBytes)
+        : read_(read), fileSize_(fileSize), chunk_(std::max<size_t>(chunkBytes, 2)) {}
+
+    uint64_t Find(uint64_t at, int wanted) {
+        int seen = 0;
+        // Bytes of the chunk in hand start at `base`; the scan is at `at`.
+        uint64_t base = at;
+        size_t have = 0;
+        for (;;) {
+            if (at + 1 >= fileSize_) return 0;
+            if (at + 1 >= base + have) {  // the pair at `at` is not all in hand
+                base = at;
+                have = read_(base, chunk_.data(), static_cast<size_t>(std::min<uint64_t>(chunk_.size(), fileSize_ - base)));
+                if (have < 2) return 0;
+            }
+            const uint8_t* data = chunk_.data();
+            size_t i = static_cast<size_t>(at - base);
+            const void* found = std::memchr(data + i, 0xFF, have - 1 - i);
+            if (!found) {
+                at = base + have - 1;  // the last byte may start a pair
+                continue;
+            }
+            i = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
+            at = base + i;
+            const uint8_t next = data[i + 1];
+            if (next == 0x00) {  // a stuffed data byte
+                at += 2;
+                continue;
+            }
+            if (next == 0xFF) {  // fill byte before a marker
+                at += 1;
+                continue;
+            }
+            if (next < 0xD0 || next > 0xD7) return 0;  // the scan ended early
+            if (next - 0xD0 != seen % kMarkerCycle) return 0;
+            if (++seen == wanted) return at;
             at += 2;
-            continue;
         }
-        if (next == 0xFF) {  // fill byte before a marker
-            ++at;
-            continue;
-        }
-        if (next < 0xD0 || next > 0xD7) return 0;  // the scan ended early
-        if (next - 0xD0 != seen % kMarkerCycle) return 0;
-        if (++seen == wanted) return at;
-        at += 2;
     }
-    return 0;
-}
+
+private:
+    const JpegByteReader& read_;
+    uint64_t fileSize_;
+    std::vector<uint8_t> chunk_;
+};
 
 std::vector<uint8_t> HeaderWithHeight(const uint8_t* data, const Headers& h, int height) {
     std::vector<uint8_t> header(data, data + h.scanData);
@@ -160,10 +189,20 @@ std::vector<uint8_t> HeaderWithHeight(const uint8_t* data, const Headers& h, int
 
 }  // namespace
 
-bool PlanJpegHalves(const uint8_t* data, size_t size, double topShare, JpegHalves* out) {
-    if (!data || !out || !(topShare > 0.0 && topShare < 1.0)) return false;
+bool PlanJpegHalvesFrom(const JpegByteReader& read, uint64_t fileSize, double topShare, size_t chunkBytes,
+                        JpegHalves* out) {
+    if (!out || !(topShare > 0.0 && topShare < 1.0)) return false;
+    // The headers, read in growing steps until the scan header is in hand.
+    std::vector<uint8_t> prefix;
     Headers h;
-    if (!ReadHeaders(data, size, &h)) return false;
+    for (size_t want = kFirstHeaderBytes;; want *= 4) {
+        want = static_cast<size_t>(std::min<uint64_t>(want, fileSize));
+        const size_t have = prefix.size();
+        prefix.resize(want);
+        prefix.resize(have + read(have, prefix.data() + have, want - have));
+        if (ReadHeaders(prefix.data(), prefix.size(), &h)) break;
+        if (prefix.size() < want || want >= fileSize || want >= kMostHeaderBytes) return false;
+    }
     int mcuRowPixels = 0;
     int mcusPerRow = 0;
     int mcuRows = 0;
@@ -181,19 +220,32 @@ bool PlanJpegHalves(const uint8_t* data, size_t size, double topShare, JpegHalve
     const int topHeight = cycles * rowsPerCycle * mcuRowPixels;
     if (topHeight >= h.height) return false;
 
-    const size_t marker = FindRestartMarker(data, size, h.scanData, markers);
+    MarkerScan scan(read, fileSize, chunkBytes);
+    const uint64_t marker = scan.Find(h.scanData, markers);
     if (marker == 0) return false;
 
     out->width = h.width;
     out->height = h.height;
     out->topHeight = topHeight;
-    out->topHeader = HeaderWithHeight(data, h, topHeight);
-    out->bottomHeader = HeaderWithHeight(data, h, h.height - topHeight);
+    out->topHeader = HeaderWithHeight(prefix.data(), h, topHeight);
+    out->bottomHeader = HeaderWithHeight(prefix.data(), h, h.height - topHeight);
     out->topBegin = h.scanData;
     out->topEnd = marker;
     out->bottomBegin = marker + 2;
-    out->bottomEnd = size;
+    out->bottomEnd = fileSize;
     return true;
+}
+
+bool PlanJpegHalves(const uint8_t* data, size_t size, double topShare, JpegHalves* out) {
+    if (!data) return false;
+    const JpegByteReader read = [&](uint64_t offset, uint8_t* into, size_t count) -> size_t {
+        if (offset >= size) return 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - offset));
+        std::memcpy(into, data + offset, n);
+        return n;
+    };
+    // Small odd chunks: every way a marker can straddle two of them is met.
+    return PlanJpegHalvesFrom(read, size, topShare, kMemoryChunkBytes, out);
 }
 
 }  // namespace tarn::media

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tarn::media {
@@ -25,15 +26,25 @@ struct JpegHalves {
     // ends just before the restart marker (an end-of-image marker must
     // follow it), the bottom half's runs from just after that marker to the
     // end of the file.
-    size_t topBegin = 0;
-    size_t topEnd = 0;
-    size_t bottomBegin = 0;
-    size_t bottomEnd = 0;
+    uint64_t topBegin = 0;
+    uint64_t topEnd = 0;
+    uint64_t bottomBegin = 0;
+    uint64_t bottomEnd = 0;
 };
 
-// Plans the cut nearest `topShare` (0..1) of the picture's rows. False when
-// the file is not such a JPEG, when its markers do not run as its restart
-// interval says up to the cut, or when it is too short to be cut.
+// Reads up to `size` bytes of the file at `offset` into `into`; the count
+// read, short only at the end of the file (or on an error).
+using JpegByteReader = std::function<size_t(uint64_t offset, uint8_t* into, size_t size)>;
+
+// Plans the cut nearest `topShare` (0..1) of the picture's rows, reading the
+// file of `fileSize` bytes through `read`: its headers, then the scan data
+// up to the cut, `chunkBytes` at a time. False when the file is not such a
+// JPEG, when its markers do not run as its restart interval says up to the
+// cut, or when it is too short to be cut.
+bool PlanJpegHalvesFrom(const JpegByteReader& read, uint64_t fileSize, double topShare, size_t chunkBytes,
+                        JpegHalves* out);
+
+// The same for a file in memory.
 bool PlanJpegHalves(const uint8_t* data, size_t size, double topShare, JpegHalves* out);
 
 // The two bytes of an end-of-image marker, to end the top half.
