@@ -108,7 +108,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
     const std::optional<std::string> value = LookUp(section, key, fileName);
     if (!value || value->empty()) return static_cast<UINT>(defaultValue);
-    return static_cast<UINT>(tarn::profile::ParseDecimal(*value));
+    return static_cast<UINT>(tarn::profile::ParseInteger(*value));
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
