@@ -3,7 +3,10 @@
 // malformed either decoded whole or refused, never drawn wrong.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -148,6 +151,46 @@ TEST_F(JpegHalvesTest, TheCutFallsAfterAnRst7AtWholeRowsNearTheShareAsked) {
     tm::JpegHalves halves;
     EXPECT_FALSE(tm::PlanJpegHalves(Data(bytes), bytes.size(), 0.0, &halves));
     EXPECT_FALSE(tm::PlanJpegHalves(Data(bytes), bytes.size(), 1.0, &halves));
+}
+
+TEST_F(JpegHalvesTest, TheCutIsFoundAlikeWhateverPiecesTheFileIsReadIn) {
+    const std::string marked = Jpegtran(Pattern(640, 480, "yuvj420p"), "-restart 1", "pieces.jpg");
+    ASSERT_FALSE(marked.empty());
+    const std::string bytes = media_test::ReadBytes(marked);
+    int reads = 0;
+    uint64_t shortAt = UINT64_MAX;  // the file seems to end here
+    const tm::JpegByteReader read = [&](uint64_t offset, uint8_t* into, size_t size) -> size_t {
+        ++reads;
+        const uint64_t end = std::min<uint64_t>(bytes.size(), shortAt);
+        if (offset >= end) return 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, end - offset));
+        std::memcpy(into, bytes.data() + offset, n);
+        return n;
+    };
+    tm::JpegHalves expected;
+    ASSERT_TRUE(tm::PlanJpegHalves(Data(bytes), bytes.size(), 0.44, &expected));
+    // Pieces of two bytes, odd sizes, and more than the file: a marker, a
+    // stuffed byte or fill bytes split across two reads are read as one.
+    for (const size_t chunk : {size_t{2}, size_t{3}, size_t{7}, size_t{4096}, size_t{1} << 24}) {
+        SCOPED_TRACE(chunk);
+        tm::JpegHalves halves;
+        reads = 0;
+        ASSERT_TRUE(tm::PlanJpegHalvesFrom(read, bytes.size(), 0.44, chunk, &halves));
+        EXPECT_EQ(halves.topEnd, expected.topEnd);
+        EXPECT_EQ(halves.topHeader, expected.topHeader);
+        EXPECT_EQ(halves.bottomHeader, expected.bottomHeader);
+        EXPECT_EQ(halves.bottomEnd, bytes.size());
+        // The scan data past the cut are not read.
+        if (chunk == 4096) {
+            EXPECT_LT(static_cast<uint64_t>(reads) * chunk, halves.topEnd + 2 * chunk + 64 * 1024);
+        }
+    }
+    // A file that ends (or cannot be read) before the cut plans nothing.
+    shortAt = expected.topEnd + 1;
+    tm::JpegHalves halves;
+    EXPECT_FALSE(tm::PlanJpegHalvesFrom(read, bytes.size(), 0.44, 4096, &halves));
+    shortAt = 100;
+    EXPECT_FALSE(tm::PlanJpegHalvesFrom(read, bytes.size(), 0.44, 4096, &halves));
 }
 
 TEST_F(JpegHalvesTest, PicturesWithoutMarkersAtWholeRowsAreNotCut) {
