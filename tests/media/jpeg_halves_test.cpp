@@ -267,6 +267,8 @@ TEST_F(JpegHalvesTest, DamagedMarkersOrDataAreRefusedAsAWholeDecodeRefusesThem) 
         cases.push_back({"an end of image in the top half", b});
     }
     cases.push_back({"cut short below the cut", bytes.substr(0, plan.bottomBegin + 4000)});
+    // Every row there, only the end-of-image marker missing.
+    cases.push_back({"without its end", bytes.substr(0, bytes.size() - 2)});
     cases.push_back({"cut short at the cut", bytes.substr(0, plan.bottomBegin) + "\xFF\xD9"});
     {
         std::string b = bytes;  // a restart interval that is not a whole row

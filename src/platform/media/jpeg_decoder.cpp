@@ -302,17 +302,24 @@ bool DecodeBottomRows(BottomHalf& half, const std::stop_token& stop) {
         const int want = std::min<int>(kBandRows, half.height - at);
         for (int r = 0; r < want; ++r) rows[r] = half.rows.data() + stride * (at + r);
         if (jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(want)) == 0) return false;
-        // Damaged data fails the picture as soon as it is seen.
+        // Damaged data fails the picture as soon as it is seen. The last
+        // rows count only once the end of the picture has been read too.
         if (half.reader.trap.warnings != 0) return false;
-        half.Publish(static_cast<int>(info.output_scanline));
+        if (info.output_scanline < info.output_height) half.Publish(static_cast<int>(info.output_scanline));
     }
     jpeg_finish_decompress(&info);
-    return half.reader.trap.warnings == 0;
+    if (half.reader.trap.warnings != 0) return false;
+    half.Publish(half.height);
+    return true;
 }
 
 void DecodeBottom(BottomHalf& half, const std::stop_token& stop) {
-    // The count is published only once the rows are known good.
-    if (!DecodeBottomRows(half, stop)) half.Publish(-1);
+    bool decoded = false;
+    try {
+        decoded = DecodeBottomRows(half, stop);
+    } catch (...) {  // no memory for the rows: the other thread must not wait
+    }
+    if (!decoded) half.Publish(-1);
 }
 
 // The top half, decoded and scaled on the calling thread.
