@@ -16,6 +16,8 @@
 #include "platform/media/jpeg_decoder.h"
 #include "platform/media/jpeg_halves.h"
 #include "platform/media/jpeg_header.h"
+#include "platform/media/picture_cache.h"
+#include "platform/media/still_picture.h"
 
 namespace {
 
@@ -113,6 +115,48 @@ TEST_F(JpegHalvesTest, CutPicturesDecodeToThePixelsOfTheWholeOnes) {
         for (size_t i = 0; i < whole.picture.data.size(); ++i) differing += whole.picture.data[i] != halves.picture.data[i];
         EXPECT_EQ(differing, 0u) << "pixels differ";
     }
+}
+
+TEST_F(JpegHalvesTest, OnlyPicturesSomeoneWaitsForAreCutInTwo) {
+    const std::string marked = Jpegtran(Pattern(640, 480, "yuvj420p"), "-restart 1", "wanted-a.jpg");
+    ASSERT_FALSE(marked.empty());
+    const std::string bytes = media_test::ReadBytes(marked);
+    const std::string second = Write("wanted-b.jpg", bytes);
+    const std::string third = Write("wanted-c.jpg", bytes);
+    const tm::Size screen{320, 240};
+
+    tm::JpegDecoded one;
+    tm::JpegDecoded two;
+    ASSERT_TRUE(tm::DecodeJpegScaled(marked.c_str(), {640, 480}, screen, &one, false));
+    ASSERT_TRUE(tm::DecodeJpegScaled(marked.c_str(), {640, 480}, screen, &two, true));
+    EXPECT_FALSE(one.cutInTwo);
+    EXPECT_TRUE(two.cutInTwo);
+    EXPECT_TRUE(one.picture.data == two.picture.data);
+
+    tm::ClearPreparedPictures();
+    // The show's first picture, decoded ahead while the show starts, is
+    // awaited: two threads.
+    tm::PreparePicture(marked, screen);
+    ASSERT_TRUE(tm::PictureIsPrepared(marked, screen));
+    tm::StillPicture picture;
+    ASSERT_EQ(tm::DecodeStillPictureCached(marked, screen, &picture), tm::StillResult::Decoded);
+    EXPECT_TRUE(picture.cutInTwo);
+    // Once the show runs, the next slide's picture is decoded ahead on one.
+    tm::PreparePicture(second, screen);
+    ASSERT_TRUE(tm::PictureIsPrepared(second, screen));
+    ASSERT_EQ(tm::DecodeStillPictureCached(second, screen, &picture), tm::StillResult::Decoded);
+    EXPECT_FALSE(picture.cutInTwo);
+    ASSERT_TRUE(picture.frame);
+    EXPECT_TRUE(picture.frame->data == two.picture.data) << "the same pixels either way";
+    // A picture nobody prepared is decoded by the caller, who waits for it.
+    ASSERT_EQ(tm::DecodeStillPictureCached(third, screen, &picture), tm::StillResult::Decoded);
+    EXPECT_TRUE(picture.cutInTwo);
+    // A new show starts again.
+    tm::ClearPreparedPictures();
+    tm::PreparePicture(second, screen);
+    ASSERT_EQ(tm::DecodeStillPictureCached(second, screen, &picture), tm::StillResult::Decoded);
+    EXPECT_TRUE(picture.cutInTwo);
+    tm::ClearPreparedPictures();
 }
 
 TEST_F(JpegHalvesTest, TheCutFallsAfterAnRst7AtWholeRowsNearTheShareAsked) {

@@ -399,7 +399,7 @@ bool TwoCores() { return std::thread::hardware_concurrency() >= 2; }
 
 }  // namespace
 
-bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out) {
+bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out, bool twoThreads) {
     if (target.width <= 0 || target.height <= 0) return false;
     const FileReader file(path);
     if (!file.IsOpen()) return false;
@@ -411,7 +411,7 @@ bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* o
     const JpegByteReader read = [&file](uint64_t offset, uint8_t* into, size_t size) {
         return file.ReadAt(offset, into, size);
     };
-    if (TwoCores() && PlanJpegHalvesFrom(read, file.Size(), kTopShare, kPlanReadBytes, &halves) &&
+    if (twoThreads && TwoCores() && PlanJpegHalvesFrom(read, file.Size(), kTopShare, kPlanReadBytes, &halves) &&
         halves.width == stored.width && halves.height == stored.height) {
         switch (DecodeInHalves(halves, file, target, level, &decoded.picture)) {
             case HalvesResult::Decoded:

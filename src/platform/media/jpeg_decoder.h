@@ -16,11 +16,12 @@ struct JpegDecoded {
 };
 
 // Decodes the JPEG file `path`, whose stored size is `stored`, to `target`
-// (stored orientation). A picture with restart markers at whole rows is cut
-// in two and the halves decoded on two threads, to the same pixels. False when the library refuses the file (CMYK,
+// (stored orientation). With `twoThreads`, a picture with restart markers at
+// whole rows is cut in two and the halves decoded side by side, to the same
+// pixels. False when the library refuses the file (CMYK,
 // arithmetic coding it lacks …), finds anything corrupt or cut short in it,
 // or the size disagrees with `stored`: the caller then tries another decoder
 // or gives up.
-bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out);
+bool DecodeJpegScaled(const char* path, Size stored, Size target, JpegDecoded* out, bool twoThreads = true);
 
 }  // namespace tarn::media

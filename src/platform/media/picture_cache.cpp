@@ -63,6 +63,7 @@ public:
     StillResult Take(const Key& key, StillPicture* out) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
+            taken_ = true;
             for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
                 if (*it == key) {
                     waiting_.erase(it);
@@ -118,6 +119,7 @@ public:
         if (worker_.joinable()) worker_.join();
         std::lock_guard<std::mutex> lock(mutex_);
         kept_.clear();
+        taken_ = false;
     }
 
 private:
@@ -150,12 +152,16 @@ private:
             busyKey_ = waiting_.back();  // the latest hint first
             waiting_.pop_back();
             busy_ = true;
+            // Until the show takes its first picture that picture is awaited
+            // (the show is starting); after it, pictures are decoded ahead
+            // while a slide is on screen.
+            const Urgency urgency = taken_ ? Urgency::Ahead : Urgency::Wanted;
             lock.unlock();
             StillPicture picture;
             StillResult result;
             {
                 std::lock_guard<std::mutex> decoding(decoding_);
-                result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture);
+                result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture, urgency);
             }
             lock.lock();
             Keep(Kept{busyKey_, result, std::move(picture)});
@@ -174,6 +180,7 @@ private:
     Key busyKey_;
     bool busy_ = false;
     bool stop_ = false;
+    bool taken_ = false;  // a picture was taken: the show is running
     std::thread worker_;
 };
 

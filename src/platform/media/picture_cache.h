@@ -1,6 +1,8 @@
 // Still pictures decoded ahead of time. The player hints which file it will
 // show next; one worker thread decodes it, fitted to the screen, so that the
-// slide change only places a ready picture. The three most recent pictures
+// slide change only places a ready picture. The show's first picture, and
+// any picture a caller has to decode itself, may take two threads; pictures
+// decoded ahead take one, leaving a core to the slide on screen. The three most recent pictures
 // are kept, so stepping back is as quick; one picture at most is decoded at
 // any time, by the worker or by a caller that finds its picture unprepared. Entries are matched by path, size and
 // modification time of the file, and by the screen size.

@@ -50,7 +50,7 @@ ff::FramePtr DecodeFirstFrame(AVFormatContext* format, AVCodecContext* codec) {
 
 }  // namespace
 
-StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out) {
+StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out, Urgency urgency) {
     ff::FormatPtr format = ff::OpenInput(path);
     if (!format) return StillResult::Failed;
     if (!IsStillFormat(format->iformat)) return StillResult::NotStill;
@@ -80,10 +80,12 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out)
             JpegDecoded decoded;
             target.width = std::max(1, target.width);
             target.height = std::max(1, target.height);
-            if (DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded)) {
+            if (DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded,
+                                 urgency == Urgency::Wanted)) {
                 out->source = seen;
                 out->reducedLevel = decoded.reducedLevel;
                 out->orientation = jpeg.orientation;
+                out->cutInTwo = decoded.cutInTwo;
                 // Upright pictures are kept as decoded, without a copy.
                 out->frame = std::make_shared<const ws::VideoFrame>(
                     jpeg.orientation == 1 ? std::move(decoded.picture)
@@ -138,6 +140,7 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out)
     out->source = seen;
     out->reducedLevel = level;
     out->orientation = orientation;
+    out->cutInTwo = false;
     out->frame = std::make_shared<const ws::VideoFrame>(OrientPicture(picture, orientation));
     return StillResult::Decoded;
 }

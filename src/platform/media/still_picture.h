@@ -16,6 +16,7 @@ struct StillPicture {
     std::shared_ptr<const ws::VideoFrame> frame;  // fitted to the screen
     int reducedLevel = 0;  // the decoder's reduction (JPEG)
     int orientation = 1;
+    bool cutInTwo = false;  // a JPEG decoded as two halves side by side
 };
 
 enum class StillResult {
@@ -24,6 +25,12 @@ enum class StillResult {
     Decoded,
 };
 
-StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out);
+// Whether someone waits for the picture: then a JPEG may be decoded on two
+// threads. A picture decoded ahead in the background takes one, so that the
+// user-interface thread keeps a core to put the current slide on screen.
+enum class Urgency { Wanted, Ahead };
+
+StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out,
+                               Urgency urgency = Urgency::Wanted);
 
 }  // namespace tarn::media
