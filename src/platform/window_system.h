@@ -130,6 +130,19 @@ WindowView View(HWND window);
 const Pixels* Surface(HWND window);
 // The window as it would look on screen: surface with its visible overlays.
 Pixels Compose(HWND window);
+// Rows of 0x00RRGGBB pixels held elsewhere (a screen surface), `stride`
+// pixels from the start of one row to the next.
+struct PixelRows {
+    uint32_t* data = nullptr;
+    int width = 0;
+    int height = 0;
+    size_t stride = 0;
+};
+// Composes the window as Compose does, straight into the top left of
+// `target`; what the window's surface does not reach is black. Each target
+// pixel is written once: a slide change puts its picture on screen without
+// an intermediate copy of the whole window.
+void ComposeInto(HWND window, const PixelRows& target);
 // Armed timers as (window, id, period ms) for tests.
 struct TimerView {
     HWND window;

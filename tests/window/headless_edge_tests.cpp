@@ -2,6 +2,7 @@
 // and video overlays.
 #include <climits>
 #include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/window/pixel_ops.h"
@@ -284,6 +285,72 @@ TEST_F(OverlayTest, AMalformedFrameIsIgnored) {
     const Pixels picture = tarn::ws::Compose(w);
     EXPECT_EQ(picture.At(0, 0), 0u);
     EXPECT_EQ(picture.At(9, 9), 0u);
+}
+
+// Composing straight into a screen's rows gives what Compose gives: the
+// window's own pixels, its overlays over them, black where the window does not
+// reach, and nothing written past a row's width.
+TEST_F(OverlayTest, ComposingIntoRowsElsewhereMatchesCompose) {
+    constexpr uint32_t kOwn = 0x123456;
+    g_handler = [](HWND window, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
+        if (message != WM_ERASEBKGND) return std::nullopt;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        LOGBRUSH description{BS_SOLID, RGB(0x12, 0x34, 0x56), 0};
+        HBRUSH brush = CreateBrushIndirect(&description);
+        HGDIOBJ previous = SelectObject(dc, brush);
+        RECT clip{};
+        GetClipBox(dc, &clip);
+        PatBlt(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, PATCOPY);
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+        return 1;
+    };
+    const HWND w = Create(0, 0, 40, 30);
+    ShowWindow(w, SW_SHOW);
+    UpdateWindow(w);
+    tarn::ws::PumpPending();
+    ASSERT_EQ(tarn::ws::Surface(w)->At(0, 0), kOwn);
+
+    auto white = std::make_shared<tarn::ws::VideoFrame>(tarn::ws::MakePixels(1, 1, 0xFFFFFF));
+    auto tile = std::make_shared<tarn::ws::VideoFrame>(tarn::ws::MakePixels(10, 10, 0x00FF00));
+    tile->data[0] = 0xFF0000;
+    auto bad = std::make_shared<tarn::ws::VideoFrame>();
+    bad->width = 100;
+    bad->height = 100;
+    tarn::ws::SetVideoOverlay(w, 7, RECT{10, 10, 30, 20}, Frame2x2(), true);  // enlarged
+    tarn::ws::SetVideoOverlay(w, 3, RECT{-5, -5, 5, 5}, white, true);        // partly off the window
+    tarn::ws::SetVideoOverlay(w, 9, RECT{35, 25, 45, 35}, tile, true);       // its own size, cut
+    tarn::ws::SetVideoOverlay(w, 8, RECT{12, 12, 28, 18}, tile, true);       // over another, reduced
+    tarn::ws::SetVideoOverlay(w, 4, RECT{0, 20, 40, 30}, white, false);      // hidden
+    tarn::ws::SetVideoOverlay(w, 5, RECT{0, 22, 40, 30}, bad, true);         // malformed: not drawn
+    const Pixels composed = tarn::ws::Compose(w);
+    ASSERT_EQ(composed.width, 40);
+    ASSERT_EQ(composed.At(0, 25), kOwn) << "the malformed and the hidden overlay leave the window's pixels";
+
+    // A screen larger than the window, with rows longer than the screen.
+    constexpr uint32_t kUntouched = 0xDEADBEEF;
+    constexpr int kWidth = 50, kHeight = 40, kStride = 64;
+    std::vector<uint32_t> screen(static_cast<size_t>(kStride) * kHeight, kUntouched);
+    tarn::ws::ComposeInto(w, tarn::ws::PixelRows{screen.data(), kWidth, kHeight, kStride});
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kStride; ++x) {
+            const uint32_t got = screen[static_cast<size_t>(y) * kStride + x];
+            const uint32_t want = x >= kWidth ? kUntouched : (x < 40 && y < 30 ? composed.At(x, y) : 0u);
+            if (got != want && ++wrong <= 5) ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << got;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    // A screen smaller than the window shows its top left.
+    std::vector<uint32_t> small(20 * 15, kUntouched);
+    tarn::ws::ComposeInto(w, tarn::ws::PixelRows{small.data(), 20, 15, 20});
+    wrong = 0;
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 20; ++x) wrong += small[static_cast<size_t>(y) * 20 + x] != composed.At(x, y);
+    }
+    EXPECT_EQ(wrong, 0);
+    g_handler = nullptr;
 }
 
 }  // namespace

@@ -184,8 +184,7 @@ void SdlEdge::Sync(HWND window, Native& native) {
 void SdlEdge::PresentNow(HWND window, Native& native) {
     SDL_Surface* surface = SDL_GetWindowSurface(native.window);
     if (surface == nullptr) return;
-    const Pixels picture = Compose(window);
-    if (!CopyToSurface(picture, surface)) return;
+    if (!ComposeToSurface(window, surface)) return;
     if (native.shown) SDL_UpdateWindowSurface(native.window);
     native.dirty = false;
     native.exposed = false;

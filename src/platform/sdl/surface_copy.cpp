@@ -73,4 +73,16 @@ bool CopyToSurface(const Pixels& picture, SDL_Surface* target) {
                              target->format->format, target->pixels, target->pitch) == 0;
 }
 
+bool ComposeToSurface(HWND window, SDL_Surface* target) {
+    if (target == nullptr || target->pixels == nullptr) return false;
+    if (!SameLayoutAsPixels(target->format->format) || target->pitch % 4 != 0) {
+        return CopyToSurface(Compose(window), target);
+    }
+    SurfaceLock lock(target);
+    if (!lock.Locked()) return false;
+    ComposeInto(window, PixelRows{static_cast<uint32_t*>(target->pixels), target->w, target->h,
+                                  static_cast<size_t>(target->pitch / 4)});
+    return true;
+}
+
 }  // namespace tarn::ws

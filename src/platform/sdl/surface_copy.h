@@ -12,4 +12,9 @@ namespace tarn::ws {
 // filled with black. Returns false when the target cannot be written.
 bool CopyToSurface(const Pixels& picture, SDL_Surface* target);
 
+// Puts the composed picture of `window` (its surface with its overlays) into
+// `target` as CopyToSurface(Compose(window), target) would; where the target
+// holds pixels as the window system does, without the intermediate copy.
+bool ComposeToSurface(HWND window, SDL_Surface* target);
+
 }  // namespace tarn::ws

@@ -1,5 +1,8 @@
 // Video overlays: the media's pictures drawn above a window's own surface.
+#include <algorithm>
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "platform/window/core_state.h"
 #include "platform/window/pixel_ops.h"
@@ -81,6 +84,61 @@ Pixels Compose(HWND window) {
         ScalePixels(picture, overlay.rect, *overlay.frame, all);
     }
     return picture;
+}
+
+void ComposeInto(HWND window, const PixelRows& target) {
+    if (target.data == nullptr || target.width <= 0 || target.height <= 0 ||
+        target.stride < static_cast<size_t>(target.width)) {
+        return;
+    }
+    const Pixels* surface = Surface(window);
+    const bool usable = surface != nullptr && surface->width >= 0 && surface->height >= 0 &&
+                        surface->data.size() >= static_cast<size_t>(surface->width) * surface->height;
+    const int width = usable ? std::min(surface->width, target.width) : 0;
+    const int height = usable ? std::min(surface->height, target.height) : 0;
+    // Overlays are clipped to the window, as Compose clips them.
+    const RECT clip{0, 0, width, height};
+
+    // The part of the window each visible overlay paints over.
+    struct Drawn {
+        RECT area;
+        RECT covered;
+        const VideoFrame* frame;
+    };
+    std::vector<Drawn> drawn;
+    for (const auto& [id, overlay] : AllOverlays()) {
+        if (overlay.owner != window || !overlay.visible || !overlay.frame) continue;
+        if (!ScalesSomething(overlay.rect, *overlay.frame)) continue;
+        const RECT& a = overlay.rect;
+        RECT covered{std::max(a.left, clip.left), std::max(a.top, clip.top), std::min(a.right, clip.right),
+                     std::min(a.bottom, clip.bottom)};
+        drawn.push_back(Drawn{a, covered, overlay.frame.get()});
+    }
+
+    // The window's own pixels where no overlay will be, black beyond them.
+    std::vector<std::pair<int, int>> spans;
+    for (int y = 0; y < target.height; ++y) {
+        uint32_t* row = target.data + static_cast<size_t>(y) * target.stride;
+        int x = 0;
+        if (y < height) {
+            spans.clear();
+            for (const Drawn& d : drawn) {
+                if (y >= d.covered.top && y < d.covered.bottom && d.covered.left < d.covered.right) {
+                    spans.emplace_back(d.covered.left, d.covered.right);
+                }
+            }
+            std::sort(spans.begin(), spans.end());
+            const uint32_t* own = surface->data.data() + static_cast<size_t>(y) * surface->width;
+            for (const auto& [from, to] : spans) {
+                if (from > x) std::copy(own + x, own + from, row + x);
+                x = std::max(x, to);
+            }
+            if (x < width) std::copy(own + x, own + width, row + x);
+            x = width;
+        }
+        std::fill(row + x, row + target.width, 0u);
+    }
+    for (const Drawn& d : drawn) ScalePixels(target, d.area, *d.frame, clip);
 }
 
 }  // namespace tarn::ws

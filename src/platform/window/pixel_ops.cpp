@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace tarn::ws {
 namespace {
@@ -27,6 +28,49 @@ bool WellFormed(const Pixels& p) {
 uint32_t* Row(Pixels& p, int y) { return p.data.data() + static_cast<size_t>(y) * p.width; }
 const uint32_t* Row(const Pixels& p, int y) {
     return p.data.data() + static_cast<size_t>(y) * p.width;
+}
+
+RECT Bounds(const PixelRows& p) { return RECT{0, 0, p.width, p.height}; }
+bool WellFormed(const PixelRows& p) {
+    return p.data != nullptr && p.width >= 0 && p.height >= 0 && p.stride >= static_cast<size_t>(p.width);
+}
+uint32_t* Row(const PixelRows& p, int y) { return p.data + static_cast<size_t>(y) * p.stride; }
+
+// Nearest-neighbour scaling of `source` onto `area` of `target`, clipped.
+// The caller has checked both pictures and the sizes.
+template <typename Target>
+void ScaleRows(Target& target, const RECT& area, const Pixels& source, const RECT& clip) {
+    const int areaWidth = area.right - area.left;
+    const int areaHeight = area.bottom - area.top;
+    const RECT r = Clip(Clip(area, clip), Bounds(target));
+    if (Empty(r)) return;
+    const size_t length = static_cast<size_t>(r.right - r.left);
+    if (areaWidth == source.width && areaHeight == source.height) {
+        for (int y = r.top; y < r.bottom; ++y) {
+            std::memcpy(Row(target, y) + r.left, Row(source, y - area.top) + (r.left - area.left),
+                        length * sizeof(uint32_t));
+        }
+        return;
+    }
+    std::vector<int> columns(length);
+    for (int x = r.left; x < r.right; ++x) {
+        const int64_t u = (static_cast<int64_t>(x - area.left) * source.width) / areaWidth;
+        columns[static_cast<size_t>(x - r.left)] = static_cast<int>(u);
+    }
+    int previous = -1;
+    for (int y = r.top; y < r.bottom; ++y) {
+        const int v =
+            static_cast<int>((static_cast<int64_t>(y - area.top) * source.height) / areaHeight);
+        uint32_t* to = Row(target, y) + r.left;
+        if (v == previous) {
+            // Enlarging: this row repeats the one above.
+            std::memcpy(to, Row(target, y - 1) + r.left, length * sizeof(uint32_t));
+            continue;
+        }
+        previous = v;
+        const uint32_t* from = Row(source, v);
+        for (size_t i = 0; i < length; ++i) to[i] = from[columns[i]];
+    }
 }
 
 }  // namespace
@@ -74,36 +118,24 @@ void CopyPixels(Pixels& target, int dx, int dy, int width, int height, const Pix
     }
 }
 
+bool ScalesSomething(const RECT& area, const Pixels& source) {
+    return area.right > area.left && area.bottom > area.top && source.width > 0 && source.height > 0 &&
+           WellFormed(source);
+}
+
 void ScalePixels(Pixels& target, const RECT& area, const Pixels& source, const RECT& clip) {
-    const int areaWidth = area.right - area.left;
-    const int areaHeight = area.bottom - area.top;
-    if (areaWidth <= 0 || areaHeight <= 0 || source.width <= 0 || source.height <= 0) return;
-    if (!WellFormed(target) || !WellFormed(source)) return;
-    if (areaWidth == source.width && areaHeight == source.height) {
-        CopyPixels(target, area.left, area.top, areaWidth, areaHeight, source, 0, 0, clip);
+    if (!ScalesSomething(area, source) || !WellFormed(target)) return;
+    if (area.right - area.left == source.width && area.bottom - area.top == source.height) {
+        // Also right when the source is the target itself.
+        CopyPixels(target, area.left, area.top, source.width, source.height, source, 0, 0, clip);
         return;
     }
-    const RECT r = Clip(Clip(area, clip), Bounds(target));
-    if (Empty(r)) return;
-    std::vector<int> columns(static_cast<size_t>(r.right - r.left));
-    for (int x = r.left; x < r.right; ++x) {
-        const int64_t u = (static_cast<int64_t>(x - area.left) * source.width) / areaWidth;
-        columns[static_cast<size_t>(x - r.left)] = static_cast<int>(u);
-    }
-    int previous = -1;
-    for (int y = r.top; y < r.bottom; ++y) {
-        const int v =
-            static_cast<int>((static_cast<int64_t>(y - area.top) * source.height) / areaHeight);
-        uint32_t* to = Row(target, y) + r.left;
-        if (v == previous) {
-            // Enlarging: this row repeats the one above.
-            std::memcpy(to, Row(target, y - 1) + r.left, columns.size() * sizeof(uint32_t));
-            continue;
-        }
-        previous = v;
-        const uint32_t* from = Row(source, v);
-        for (size_t i = 0; i < columns.size(); ++i) to[i] = from[columns[i]];
-    }
+    ScaleRows(target, area, source, clip);
+}
+
+void ScalePixels(const PixelRows& target, const RECT& area, const Pixels& source, const RECT& clip) {
+    if (!ScalesSomething(area, source) || !WellFormed(target)) return;
+    ScaleRows(target, area, source, clip);
 }
 
 void ResizePixels(Pixels& picture, int width, int height, uint32_t fill) {

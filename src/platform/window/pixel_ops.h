@@ -24,6 +24,11 @@ void CopyPixels(Pixels& target, int dx, int dy, int width, int height, const Pix
 // Draws `source` scaled (nearest neighbour) onto `area` of `target`, clipped
 // to `clip` and the target.
 void ScalePixels(Pixels& target, const RECT& area, const Pixels& source, const RECT& clip);
+void ScalePixels(const PixelRows& target, const RECT& area, const Pixels& source, const RECT& clip);
+
+// Whether ScalePixels draws anything of `source` at `area` (before clipping):
+// an empty area or a malformed source leaves the target as it was.
+bool ScalesSomething(const RECT& area, const Pixels& source);
 
 // Gives the picture a new size; the pixels that fit stay where they were,
 // new ones are `fill`.
