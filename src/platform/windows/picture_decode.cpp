@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 
+#include "platform/media/picture_fit.h"
 #include "platform/windows/picture_orientation.h"
 
 namespace tarn {
@@ -15,17 +16,11 @@ std::atomic<uint64_t> g_decoded{0};
 }  // namespace
 
 PictureSize FittedPictureSize(PictureSize source, PictureSize screen) {
-    int64_t width = source.width;
-    int64_t height = source.height;
-    if (width > screen.width) {
-        height = int64_t{screen.width} * height / width;
-        width = screen.width;
-    }
-    if (height > screen.height) {
-        width = int64_t{screen.height} * width / height;
-        height = screen.height;
-    }
-    return PictureSize{static_cast<LONG>(width), static_cast<LONG>(height)};
+    // The player's own fit: the same integer steps on both systems.
+    const media::Size fitted =
+        media::FitInside(media::Size{static_cast<int>(source.width), static_cast<int>(source.height)},
+                         media::Size{static_cast<int>(screen.width), static_cast<int>(screen.height)});
+    return PictureSize{static_cast<LONG>(fitted.width), static_cast<LONG>(fitted.height)};
 }
 
 ComRef<IWICImagingFactory> NewImagingFactory() {
