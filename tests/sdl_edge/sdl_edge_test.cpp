@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
+#include "support/solid_erase.h"
 
 namespace tarn::ws {
 namespace {
@@ -40,15 +41,7 @@ LRESULT TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_CLOSE) return 0;  // recorded, not acted on
     }
     if (message == WM_ERASEBKGND) {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        LOGBRUSH description{BS_SOLID, g_colours[window], 0};
-        HBRUSH brush = CreateBrushIndirect(&description);
-        HGDIOBJ previous = SelectObject(dc, brush);
-        RECT clip{};
-        GetClipBox(dc, &clip);
-        PatBlt(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, PATCOPY);
-        SelectObject(dc, previous);
-        DeleteObject(brush);
+        tarn::test::EraseWithColour(reinterpret_cast<HDC>(wParam), g_colours[window]);
         return 1;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/window/pixel_ops.h"
+#include "support/solid_erase.h"
 #include "window_test_support.h"
 
 using namespace window_test;
@@ -294,15 +295,7 @@ TEST_F(OverlayTest, ComposingIntoRowsElsewhereMatchesCompose) {
     constexpr uint32_t kOwn = 0x123456;
     g_handler = [](HWND window, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
         if (message != WM_ERASEBKGND) return std::nullopt;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        LOGBRUSH description{BS_SOLID, RGB(0x12, 0x34, 0x56), 0};
-        HBRUSH brush = CreateBrushIndirect(&description);
-        HGDIOBJ previous = SelectObject(dc, brush);
-        RECT clip{};
-        GetClipBox(dc, &clip);
-        PatBlt(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, PATCOPY);
-        SelectObject(dc, previous);
-        DeleteObject(brush);
+        tarn::test::EraseWithColour(reinterpret_cast<HDC>(wParam), RGB(0x12, 0x34, 0x56));
         return 1;
     };
     const HWND w = Create(0, 0, 40, 30);
