@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "platform/kernel/process.h"
+#include "platform/kernel/profile_batch.h"
 #include "show/show_record.h"
 #include "startup/package_directory.h"
 #include "startup/package_files.h"
@@ -159,7 +160,13 @@ void HoldRewrittenShowDescription() {
 }  // namespace
 
 int RewriteShowDescription() {
-    const int result = RewriteSlides(g_Show.ShowDescriptionPath);
+    int result = 0;
+    {
+        // The writes land in the file at once, when the batch ends: one new
+        // file instead of one per key.
+        tarn::ProfileWriteBatch batch(g_Show.ShowDescriptionPath);
+        result = RewriteSlides(g_Show.ShowDescriptionPath);
+    }
     HoldRewrittenShowDescription();
     return result;
 }

@@ -133,9 +133,10 @@ protected:
 
     void TearDown() override { package_.Kill(SIGKILL); }
 
-    void StartPackage() {
-        package_ = ChildProcess::Spawn({files_->package},
-                                       {{"DISPLAY", screen_.Name()}, {"TMPDIR", temp_}}, work_ + "/player.log");
+    void StartPackage(std::map<std::string, std::string> env = {}) {
+        env.emplace("DISPLAY", screen_.Name());
+        env.emplace("TMPDIR", temp_);
+        package_ = ChildProcess::Spawn({files_->package}, env, work_ + "/player.log");
         ASSERT_TRUE(package_.Started());
     }
 
@@ -372,6 +373,31 @@ TEST_F(PackagedShow, EscapeEndsTheShowAndNothingIsLeft) {
     ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return BarHidden(s); }, 5000));
     ASSERT_TRUE(screen_.Key("Escape"));
     ExpectEndedCleanly(3000);
+}
+
+// A desktop without a session bus: the show plays and ends as usual, and no
+// bus daemon is launched for it (it would outlive the show). A dbus-launch
+// of the test's own, first on the PATH, tells whether anything tried.
+TEST_F(PackagedShow, WithoutASessionBusNoneIsLaunchedForTheShow) {
+    const std::string tools = work_ + "/tools";
+    const std::string marker = work_ + "/dbus-launch-ran";
+    fs::create_directories(tools);
+    {
+        std::ofstream script(tools + "/dbus-launch");
+        script << "#!/bin/sh\necho \"$@\" >>'" << marker << "'\nexit 1\n";
+    }
+    fs::permissions(tools + "/dbus-launch", fs::perms::owner_all);
+    const std::string runtime = work_ + "/runtime";  // no bus socket in it
+    fs::create_directories(runtime);
+    const char* path = std::getenv("PATH");
+    StartPackage({{"DBUS_SESSION_BUS_ADDRESS", ""},
+                  {"XDG_RUNTIME_DIR", runtime},
+                  {"PATH", tools + ":" + (path != nullptr ? path : "/usr/bin:/bin")}});
+    ASSERT_TRUE(WaitForScreen([&](const ws::Pixels& s) { return CheckSlide(s, large_, kLargeColour, 12, kBar).empty(); },
+                              20000));
+    ASSERT_TRUE(screen_.Key("Escape"));
+    ExpectEndedCleanly(3000);
+    EXPECT_FALSE(fs::exists(marker)) << "a session bus was launched for the show";
 }
 
 TEST_F(PackagedShow, ClosingTheBarAloneLeavesNothingBehind) {

@@ -7,10 +7,11 @@ namespace tarn {
 
 // Copies up to `size` bytes from the current position of `source` to the
 // current position of `destination`; both positions move on. Where the
-// kernel can copy between the two files itself the bytes never pass through
-// this process; otherwise (pipes, a destination open only for reading, file
-// systems that refuse it …) they go through `buffer`, which holds at least
-// `size` bytes.
+// kernel can copy between the two files itself, and both positions lie at
+// the same place within a page, the bytes never pass through this process;
+// otherwise (positions apart within a page, pipes, a destination open only
+// for reading, file systems that refuse it …) they go through `buffer`,
+// which holds at least `size` bytes.
 //
 // `*read` is how far the source moved: less than `size` only at its end or
 // on a read error. `*written` is how many of those bytes reached the

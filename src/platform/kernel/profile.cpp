@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/kernel/profile_batch.h"
 #include "platform/kernel/profile_text.h"
 #include "platform/kernel/whole_file.h"
 #include "platform/win32.h"
@@ -85,8 +86,29 @@ private:
     std::shared_ptr<const tarn::profile::ValueIndex> index_;
 };
 
+// The text of the file an open ProfileWriteBatch gathers writes for.
+struct GatheredFile {
+    bool open = false;
+    std::string path;
+    bool exists = false;   // the file existed, or a write has created it
+    bool changed = false;  // a write changed the text since it was read
+    std::string contents;
+};
+
+std::mutex g_gatheredMutex;
+GatheredFile g_gathered;
+
+bool IsGathered(LPCSTR fileName) { return g_gathered.open && g_gathered.path == fileName; }
+
 std::optional<std::string> LookUp(LPCSTR section, LPCSTR key, LPCSTR fileName) {
     if (section == nullptr || key == nullptr || fileName == nullptr) return std::nullopt;
+    {
+        std::lock_guard<std::mutex> lock(g_gatheredMutex);
+        if (IsGathered(fileName)) {
+            if (!g_gathered.exists) return std::nullopt;  // a missing file reads as empty
+            return tarn::profile::FindValue(g_gathered.contents, section, key);
+        }
+    }
     // Never destroyed: static objects may still read profiles at exit.
     static ProfileCache& cache = *new ProfileCache;
     return cache.Find(section, key, fileName);
@@ -119,13 +141,52 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
         (value != nullptr && !tarn::profile::IsWritableValue(value))) {
         return FALSE;
     }
+    std::optional<std::string_view> newValue;
+    if (value != nullptr) newValue = value;
+    {
+        std::lock_guard<std::mutex> lock(g_gatheredMutex);
+        if (IsGathered(fileName)) {
+            std::string edited = tarn::profile::SetValue(g_gathered.contents, section, key, newValue);
+            if (edited != g_gathered.contents) {
+                g_gathered.contents = std::move(edited);
+                g_gathered.changed = true;
+                g_gathered.exists = true;
+            }
+            return TRUE;
+        }
+    }
     std::string contents;
     // Only a file that does not exist yet starts empty; one that exists but
     // cannot be read is never overwritten.
     if (tarn::ReadWholeFile(fileName, &contents) == tarn::ReadResult::Refused) return FALSE;
-    std::optional<std::string_view> newValue;
-    if (value != nullptr) newValue = value;
     const std::string edited = tarn::profile::SetValue(contents, section, key, newValue);
     if (edited == contents) return TRUE;
     return tarn::ReplaceWholeFile(fileName, edited) ? TRUE : FALSE;
 }
+
+namespace tarn {
+
+ProfileWriteBatch::ProfileWriteBatch(const char* fileName) {
+    if (fileName == nullptr || fileName[0] == '\0') return;
+    std::lock_guard<std::mutex> lock(g_gatheredMutex);
+    if (g_gathered.open) return;
+    std::string contents;
+    const ReadResult read = ReadWholeFile(fileName, &contents);
+    if (read == ReadResult::Refused) return;  // never overwritten, as by a single write
+    g_gathered = GatheredFile{true, fileName, read == ReadResult::Read, false, std::move(contents)};
+    open_ = true;
+}
+
+ProfileWriteBatch::~ProfileWriteBatch() { Commit(); }
+
+bool ProfileWriteBatch::Commit() {
+    if (!open_) return true;
+    open_ = false;
+    std::lock_guard<std::mutex> lock(g_gatheredMutex);
+    GatheredFile gathered = std::move(g_gathered);
+    g_gathered = GatheredFile{};
+    if (!gathered.changed) return true;
+    return ReplaceWholeFile(gathered.path.c_str(), gathered.contents);
+}
+
+}  // namespace tarn

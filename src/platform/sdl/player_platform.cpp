@@ -1,6 +1,7 @@
 #include "platform/player_platform.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -22,6 +23,23 @@ bool HasValue(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
+// SDL talks to the desktop's session bus (to keep the screen saver off, for
+// input methods). Where there is none, the D-Bus library would launch one
+// for the show, a daemon that outlives the player, and wait for it: the
+// player only talks to a bus that is already there. The conventional socket
+// in the runtime folder is one the library finds by itself; an address of
+// no known kind ("disabled:", the usual way to say there is no bus) makes it
+// give up at once instead of launching. An empty one would count as none.
+void UseOnlyARunningSessionBus() {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+        struct stat info {};
+        const std::string socket = std::string(runtime) + "/bus";
+        if (::stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) return;
+    }
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+}
+
 // SDL's video on a real screen, or false. Without a Wayland session the
 // Wayland driver is not tried at all: its library would complain on the
 // terminal about the missing runtime folder.
@@ -29,6 +47,7 @@ bool StartVideoOnAScreen() {
     const std::string drivers =
         DisplayDrivers(std::getenv("SDL_VIDEODRIVER"), HasValue("WAYLAND_DISPLAY") || HasValue("XDG_RUNTIME_DIR"));
     SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    UseOnlyARunningSessionBus();
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
