@@ -132,6 +132,27 @@ TEST(LazyLibraries, NoneIsMappedBeforeTheLoadAndEveryOneAfter) {
     });
 }
 
+// The display libraries first: SDL and libswscale work, the codec and format
+// libraries stay unmapped until the first call of one of their functions
+// loads them, or the rest is loaded.
+TEST(LazyLibraries, TheDisplayLibrariesLoadAloneAndAFirstCallLoadsTheRest) {
+    InFreshProcess([]() -> std::string {
+        if (!LoadPlayerDisplayLibraries()) return "the display load failed";
+        for (const char* name : {"libSDL2", "libavutil", "libswscale"})
+            if (!Mapped(name)) return std::string(name) + " not mapped after the display load";
+        for (const char* name : {"libavcodec", "libavformat", "libswresample"})
+            if (Mapped(name)) return std::string(name) + " mapped by the display load";
+        if (LibrariesLoaded() || !LibrariesLoaded(kDisplayLibraries)) return "wrong loaded state";
+        for (const std::string& why : {ConvertTwoPixels(), ScaleGrey()})
+            if (!why.empty()) return why;
+        if (Mapped("libavcodec")) return "SDL or libswscale loaded libavcodec";
+        if (const std::string why = FindDecoders(); !why.empty()) return why;
+        if (!LibrariesLoaded() || !Mapped("libavformat")) return "the first codec call did not load the rest";
+        FinishLoadingPlayerLibraries();  // nothing left: returns at once
+        return CompareLayouts();
+    });
+}
+
 // A function called before the load loads the libraries itself and gets
 // its arguments as they were, those on the stack included.
 TEST(LazyLibraries, AFirstCallBeforeTheLoadLoadsThemAndKeepsItsArguments) {

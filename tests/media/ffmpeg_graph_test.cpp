@@ -142,7 +142,12 @@ INSTANTIATE_TEST_SUITE_P(
                       StillCase{"Bmp", [] { return media_test::StillFixture("still.bmp", 320, 240); }},
                       StillCase{"Gif", [] { return media_test::StillFixture("still.gif", 320, 240); }},
                       StillCase{"Webp", [] { return media_test::StillFixture("still.webp", 320, 240); }},
-                      StillCase{"Tiff", [] { return media_test::StillFixture("still.tiff", 320, 240); }}),
+                      StillCase{"Tiff", [] { return media_test::StillFixture("still.tiff", 320, 240); }},
+                      // JPEG pictures one after the other under a JPEG's name: its first picture.
+                      StillCase{"JpegsOneAfterTheOther", [] {
+                                    return media_test::Fixture(
+                                        "frames.jpg", "-f lavfi -i color=c=red:s=320x240:r=25:d=0.2 -c:v mjpeg -f mjpeg");
+                                }}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(GraphTest, APictureIsShownInItsColoursAndHiddenWhenDetached) {
@@ -391,7 +396,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ClipCase{"Mp4Silent", "silent.mp4", "-c:v libx264 -preset ultrafast", false},
                       ClipCase{"Avi", "clip.avi", "-c:v mpeg4 -c:a libmp3lame", true},
                       ClipCase{"Wmv", "clip.wmv", "-c:v wmv2 -c:a wmav2", true},
-                      ClipCase{"Webm", "clip.webm", "-c:v libvpx -deadline realtime -c:a libvorbis", true}),
+                      ClipCase{"Webm", "clip.webm", "-c:v libvpx -deadline realtime -c:a libvorbis", true},
+                      // JPEG pictures one after the other: a clip, not the still of its first.
+                      ClipCase{"MotionJpeg", "clip.mjpeg", "-c:v mjpeg -f mjpeg", false}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // A clip filmed on its side: red on the left, blue on the right as stored,

@@ -47,7 +47,9 @@ struct CloseLibrary {
 using LibraryHandle = std::unique_ptr<void, CloseLibrary>;
 
 constinit std::mutex g_loadMutex;
-constinit bool g_loaded = false;
+constinit LibrarySet g_loaded = 0;
+
+LibrarySet Bit(std::size_t library) { return 1u << library; }
 
 }  // namespace
 
@@ -63,33 +65,39 @@ const Sonames& CompiledSonames() {
     return names;
 }
 
-bool LoadLibraries(const Sonames& sonames) {
+bool LoadLibraries(const Sonames& sonames, LibrarySet which) {
     std::lock_guard lock(g_loadMutex);
-    if (g_loaded) return true;
+    const LibrarySet wanted = which & kAllLibraries & ~g_loaded;
+    if (wanted == 0) return true;
 
     std::array<LibraryHandle, kLibraryCount> handles;
     for (std::size_t k = 0; k < kLibraryCount; ++k) {
+        if ((wanted & Bit(k)) == 0) continue;
         handles[k].reset(dlopen(sonames[k], RTLD_LAZY | RTLD_LOCAL));
         if (!handles[k]) return false;
     }
     std::array<void*, kSymbolCount> targets{};
     for (std::size_t k = 0; k < kSymbolCount; ++k) {
-        targets[k] = dlsym(handles[static_cast<std::size_t>(kSymbols[k].library)].get(), kSymbols[k].name);
+        const auto library = static_cast<std::size_t>(kSymbols[k].library);
+        if ((wanted & Bit(library)) == 0) continue;
+        targets[k] = dlsym(handles[library].get(), kSymbols[k].name);
         if (targets[k] == nullptr) return false;
     }
     // Another thread may be jumping through a slot right now: each one
     // changes in a single store, from the first-call path to the function.
-    for (std::size_t k = 0; k < kSymbolCount; ++k) __atomic_store_n(kSymbols[k].slot, targets[k], __ATOMIC_RELEASE);
+    for (std::size_t k = 0; k < kSymbolCount; ++k) {
+        if (targets[k] != nullptr) __atomic_store_n(kSymbols[k].slot, targets[k], __ATOMIC_RELEASE);
+    }
     // The libraries stay loaded for the life of the process: SDL and FFmpeg
     // may still be called while static objects are destroyed at exit.
     for (LibraryHandle& handle : handles) static_cast<void>(handle.release());
-    g_loaded = true;
+    g_loaded |= wanted;
     return true;
 }
 
-bool LibrariesLoaded() {
+bool LibrariesLoaded(LibrarySet which) {
     std::lock_guard lock(g_loadMutex);
-    return g_loaded;
+    return (g_loaded & which & kAllLibraries) == (which & kAllLibraries);
 }
 
 std::size_t SymbolCount() { return kSymbolCount; }
@@ -99,6 +107,14 @@ std::size_t SymbolCount() { return kSymbolCount; }
 namespace tarn {
 
 bool LoadPlayerLibraries() { return lazy::LoadLibraries(lazy::CompiledSonames()); }
+
+bool LoadPlayerDisplayLibraries() {
+    return lazy::LoadLibraries(lazy::CompiledSonames(), lazy::kDisplayLibraries);
+}
+
+void FinishLoadingPlayerLibraries() {
+    if (!LoadPlayerLibraries()) std::_Exit(0);
+}
 
 }  // namespace tarn
 

@@ -17,13 +17,25 @@ using Sonames = std::array<const char*, kLibraryCount>;
 // The sonames of the versions the player was compiled against.
 const Sonames& CompiledSonames();
 
-// Opens every library and looks up every function of the table. All or
-// nothing: when a library does not open or lacks a function, the libraries
-// opened so far are closed again, no slot changes and the result is false
-// (a later call may try again). Once it has succeeded it returns true at once.
-bool LoadLibraries(const Sonames& sonames);
+// A set of libraries: bit k stands for Library k.
+using LibrarySet = unsigned;
+constexpr LibrarySet Only(Library library) { return 1u << static_cast<int>(library); }
+constexpr LibrarySet kAllLibraries = (1u << kLibraryCount) - 1;
+// What the windows and a JPEG slide need: SDL, and libswscale with the
+// libavutil it is built on. The codec and format libraries, the largest by
+// far, can follow once the first slide is on screen.
+constexpr LibrarySet kDisplayLibraries = Only(Library::Sdl) | Only(Library::AvUtil) | Only(Library::SwScale);
 
-bool LibrariesLoaded();
+// Opens the libraries of `which` not loaded yet and looks up every function
+// of the table that belongs to them. All or nothing: when a library does not
+// open or lacks a function, the libraries opened by this call are closed
+// again, no slot changes and the result is false (a later call may try
+// again). Libraries already loaded stay as they are; when all of `which`
+// are, it returns true at once.
+bool LoadLibraries(const Sonames& sonames, LibrarySet which = kAllLibraries);
+
+// Whether every library (or every one of `which`) is loaded.
+bool LibrariesLoaded(LibrarySet which = kAllLibraries);
 
 // The number of functions in the table.
 std::size_t SymbolCount();

@@ -6,5 +6,7 @@
 namespace tarn {
 
 __attribute__((weak)) bool LoadPlayerLibraries() { return true; }
+__attribute__((weak)) bool LoadPlayerDisplayLibraries() { return true; }
+__attribute__((weak)) void FinishLoadingPlayerLibraries() {}
 
 }  // namespace tarn

@@ -12,4 +12,15 @@ namespace tarn {
 // none of their functions may be called.
 bool LoadPlayerLibraries();
 
+// Makes SDL, libavutil and libswscale callable, what the windows and a JPEG
+// slide need, and leaves the rest to a later LoadPlayerLibraries, a first
+// call of one of their functions, or FinishLoadingPlayerLibraries. False as
+// above, for these three.
+bool LoadPlayerDisplayLibraries();
+
+// Loads whatever is not loaded yet, on the calling thread. The process
+// ends, silently and with success, when the libraries cannot be loaded, as
+// it does when a first call of one of their functions cannot load them.
+void FinishLoadingPlayerLibraries();
+
 }  // namespace tarn

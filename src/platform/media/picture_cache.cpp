@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/lazy/player_libraries.h"
+
 namespace tarn::media {
 
 namespace {
@@ -63,7 +65,10 @@ public:
     StillResult Take(const Key& key, StillPicture* out) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            taken_ = true;
+            if (!taken_) {
+                taken_ = true;
+                wake_.notify_all();  // the worker finishes loading the libraries
+            }
             for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
                 if (*it == key) {
                     waiting_.erase(it);
@@ -147,8 +152,20 @@ private:
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return stop_ || (!waiting_.empty() && takers_ == 0); });
+            wake_.wait(lock, [&] {
+                return stop_ || (!waiting_.empty() && takers_ == 0) || (taken_ && !librariesFinished_);
+            });
             if (stop_) return;
+            if (waiting_.empty() || takers_ != 0) {
+                // Nothing to decode now, and the show has its first picture:
+                // the rest of the media libraries load here, not on the
+                // user-interface thread and not before the first slide.
+                librariesFinished_ = true;
+                lock.unlock();
+                FinishLoadingPlayerLibraries();
+                lock.lock();
+                continue;
+            }
             busyKey_ = waiting_.back();  // the latest hint first
             waiting_.pop_back();
             busy_ = true;
@@ -181,6 +198,7 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     bool taken_ = false;  // a picture was taken: the show is running
+    bool librariesFinished_ = false;
     std::thread worker_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <strings.h>
 #include <string_view>
 
 #include "platform/media/ffmpeg_handles.h"
@@ -48,9 +49,58 @@ ff::FramePtr DecodeFirstFrame(AVFormatContext* format, AVCodecContext* codec) {
     }
 }
 
+// A file named as a JPEG picture is a still picture to the format
+// libraries whatever it holds after its first picture (their image demuxer
+// goes by the name). Under any other name, JPEG pictures one after the other
+// are a motion-JPEG clip to them.
+bool NamedAsJpeg(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strchr(dot, '/') != nullptr) return false;
+    return strcasecmp(dot, ".jpg") == 0 || strcasecmp(dot, ".jpeg") == 0;
+}
+
+// The JPEG `path` (its header `jpeg`, with an end of image) decoded by
+// libjpeg-turbo, reduced in its DCT and scaled band by band to fit `screen`;
+// false when libjpeg-turbo cannot decode it.
+bool DecodeJpegFitted(const char* path, const JpegHeader& jpeg, Size screen, Urgency urgency,
+                      StillPicture* out) {
+    Size seen{jpeg.width, jpeg.height};
+    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
+    Size target = FitInside(seen, screen);
+    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
+    target.width = std::max(1, target.width);
+    target.height = std::max(1, target.height);
+    JpegDecoded decoded;
+    if (!DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded,
+                          urgency == Urgency::Wanted)) {
+        return false;
+    }
+    out->source = seen;
+    out->reducedLevel = decoded.reducedLevel;
+    out->orientation = jpeg.orientation;
+    out->cutInTwo = decoded.cutInTwo;
+    // Upright pictures are kept as decoded, without a copy.
+    out->frame = std::make_shared<const ws::VideoFrame>(
+        jpeg.orientation == 1 ? std::move(decoded.picture) : OrientPicture(decoded.picture, jpeg.orientation));
+    return true;
+}
+
 }  // namespace
 
 StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out, Urgency urgency) {
+    // A whole JPEG named as one needs neither the format nor the codec
+    // libraries: its name and its own markers say what it is, as they would
+    // tell the format libraries. The show's first slide need not wait for
+    // them to load.
+    bool triedJpeg = false;
+    if (NamedAsJpeg(path)) {
+        const JpegHeader jpeg = ReadJpegHeader(path);
+        if (jpeg.valid && JpegHasEnd(path, jpeg.scanOffset)) {
+            if (DecodeJpegFitted(path, jpeg, screen, urgency, out)) return StillResult::Decoded;
+            triedJpeg = true;
+        }
+    }
+
     ff::FormatPtr format = ff::OpenInput(path);
     if (!format) return StillResult::Failed;
     if (!IsStillFormat(format->iformat)) return StillResult::NotStill;
@@ -72,26 +122,14 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out,
         // A JPEG cut short would show half-drawn: refuse it as a whole.
         if (!jpeg.valid || !JpegHasEnd(path, jpeg.scanOffset)) return StillResult::Failed;
         {
+            // libjpeg-turbo first, unless it has already refused the file.
+            if (!triedJpeg && DecodeJpegFitted(path, jpeg, screen, urgency, out)) return StillResult::Decoded;
             Size seen{jpeg.width, jpeg.height};
             if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
             Size target = FitInside(seen, screen);
             if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
-            // libjpeg-turbo first: reduced in its DCT and scaled band by band.
-            JpegDecoded decoded;
             target.width = std::max(1, target.width);
             target.height = std::max(1, target.height);
-            if (DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded,
-                                 urgency == Urgency::Wanted)) {
-                out->source = seen;
-                out->reducedLevel = decoded.reducedLevel;
-                out->orientation = jpeg.orientation;
-                out->cutInTwo = decoded.cutInTwo;
-                // Upright pictures are kept as decoded, without a copy.
-                out->frame = std::make_shared<const ws::VideoFrame>(
-                    jpeg.orientation == 1 ? std::move(decoded.picture)
-                                          : OrientPicture(decoded.picture, jpeg.orientation));
-                return StillResult::Decoded;
-            }
             level = ChooseReducedLevel(Size{jpeg.width, jpeg.height}, target,
                                        std::min(3, static_cast<int>(decoder->max_lowres)));
             const int64_t reduced = (int64_t{jpeg.width} >> level) * (int64_t{jpeg.height} >> level);

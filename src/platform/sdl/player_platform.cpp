@@ -61,8 +61,10 @@ bool StartPlayerPlatform() {
 
     // Nothing calls SDL or FFmpeg before this point: the package process,
     // which never gets here, does not load them at all. Without them there
-    // is no show, as without a screen.
-    if (!LoadPlayerLibraries()) return false;
+    // is no show, as without a screen. The codec and format libraries, which
+    // take longest to load and which a JPEG slide does not need, follow on
+    // the media's thread once the show has its first picture.
+    if (!LoadPlayerDisplayLibraries()) return false;
     ws::ApplySdlWindowHints();
     if (!StartVideoOnAScreen()) return false;
 
