@@ -76,6 +76,10 @@ public:
     virtual void FocusChanged(HWND window) = 0;
     // Pointer position in screen pixels; false when it cannot be read.
     virtual bool CursorPos(POINT* point) = 0;
+    // The UI thread is about to wait for something else (the show's first
+    // picture): an edge may make ready what the next present will need,
+    // without putting anything on screen.
+    virtual void PrepareWindows() {}
 };
 
 // Installs the edge (not owned). The core starts with a headless edge of

@@ -167,6 +167,50 @@ TEST_F(SdlEdgeTest, WindowsAppearOnlyOnceShownWithTheirKindAndGeometry) {
     EXPECT_EQ(h, 768);
 }
 
+// While the show waits for its first picture the windows it shows are made,
+// hidden, and presented nowhere; the next flush maps them with their pictures
+// in one present each.
+TEST_F(SdlEdgeTest, PreparedWindowsStayHiddenUntilTheNextFlushShowsThemPainted) {
+    SetWindowPos(show_, HWND_TOPMOST, 0, 0, 1024, 768, SWP_SHOWWINDOW);
+    ShowWindow(bar_, SW_SHOWNORMAL);
+    MoveWindow(bar_, 876, 20, 128, 32, TRUE);
+    PumpPending();
+    edge_->PrepareWindows();
+    SDL_Window* show = edge_->NativeWindow(show_);
+    SDL_Window* bar = edge_->NativeWindow(bar_);
+    ASSERT_NE(show, nullptr);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(show) & SDL_WINDOW_HIDDEN);
+    EXPECT_TRUE(SDL_GetWindowFlags(bar) & SDL_WINDOW_HIDDEN);
+    EXPECT_EQ(edge_->PresentCount(show_), 0);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(bar, &w, &h);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 32);
+
+    g_colours[show_] = RGB(10, 200, 30);
+    InvalidateRect(show_, nullptr, TRUE);
+    PumpPending();
+    edge_->PrepareWindows();  // nothing more to make
+    EXPECT_EQ(edge_->NativeWindow(show_), show);
+    edge_->Flush();
+    EXPECT_EQ(edge_->NativeWindow(show_), show) << "the prepared window is the one shown";
+    EXPECT_TRUE(SDL_GetWindowFlags(show) & SDL_WINDOW_SHOWN);
+    EXPECT_TRUE(SDL_GetWindowFlags(bar) & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(edge_->PresentCount(show_), 1);
+    EXPECT_EQ(SurfacePixel(show, 500, 400), Rgb(RGB(10, 200, 30)));
+    EXPECT_EQ(SurfacePixel(bar, 5, 5), Rgb(RGB(255, 255, 255)));
+}
+
+// A window the core does not show is not made by preparing either.
+TEST_F(SdlEdgeTest, PreparingMakesNothingForHiddenWindows) {
+    edge_->PrepareWindows();
+    EXPECT_EQ(edge_->NativeWindow(show_), nullptr);
+    EXPECT_EQ(edge_->NativeWindow(bar_), nullptr);
+    edge_->Flush();
+    EXPECT_EQ(edge_->NativeWindow(show_), nullptr);
+}
+
 TEST_F(SdlEdgeTest, MovingHidingAndDestroyingFollowTheCore) {
     ShowBoth();
     // The show window shrinks to the splash at the centre.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/lazy/player_libraries.h"
+#include "platform/window_system.h"
 
 namespace tarn::media {
 
@@ -74,6 +75,13 @@ public:
                     waiting_.erase(it);
                     break;
                 }
+            }
+            if (busy_ && busyKey_ == key) {
+                // The show waits for this picture (its first): meanwhile the
+                // windows it will appear in are made ready.
+                lock.unlock();
+                ws::CurrentEdge().PrepareWindows();
+                lock.lock();
             }
             done_.wait(lock, [&] { return !(busy_ && busyKey_ == key); });
             if (const Kept* kept = Find(key)) {

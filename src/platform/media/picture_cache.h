@@ -19,7 +19,9 @@ namespace tarn::media {
 void PreparePicture(const std::string& path, Size screen);
 
 // The picture of `path` decoded for `screen`: taken from the kept ones,
-// waited for when its decoding is under way, else decoded here and kept.
+// waited for when its decoding is under way (the window system meanwhile
+// readies its windows: call it on the user-interface thread), else decoded
+// here and kept.
 StillResult DecodeStillPictureCached(const std::string& path, Size screen, StillPicture* out);
 
 // True when the picture of `path` for `screen` is kept (after waiting for a

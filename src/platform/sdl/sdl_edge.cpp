@@ -129,27 +129,43 @@ void SetIcon(SDL_Window* window, HICON icon) {
 
 }  // namespace
 
+// Makes the hidden SDL window of `view`; false when SDL cannot.
+bool SdlEdge::CreateNative(const WindowView& view, Native& native) {
+    // The owned bar is an override-redirect popup: a window manager keeps
+    // it above a screen-sized window, it takes no focus by itself and it
+    // has no taskbar entry. The show window is borderless and resizable
+    // (without RESIZABLE a resize would raise it above the bar).
+    const Uint32 kind = view.owner != nullptr ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
+                                              : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
+    native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect), Height(view.rect),
+                                     kind | SDL_WINDOW_HIDDEN);
+    if (native.window == nullptr) return false;
+    if (view.owner == nullptr) SetIcon(native.window, view.icon);
+    native.applied = view.rect;
+    native.dirty = true;
+    native.resized = true;
+    return true;
+}
+
+void SdlEdge::PrepareWindows() {
+    for (const WindowView& view : Windows()) {
+        if (!view.visible || Width(view.rect) <= 0 || Height(view.rect) <= 0) continue;
+        Native& native = Entry(view.handle);
+        if (native.window != nullptr || !CreateNative(view, native)) continue;
+        native.changed = true;  // the next flush shows it
+        // A new surface's pages are mapped on first write: write them now
+        // (black, which nobody sees while the window is hidden).
+        if (SDL_Surface* surface = SDL_GetWindowSurface(native.window)) SDL_FillRect(surface, nullptr, 0);
+    }
+}
+
 void SdlEdge::Sync(HWND window, Native& native) {
     native.changed = false;
     const WindowView view = View(window);
     const bool wantShown = view.visible && Width(view.rect) > 0 && Height(view.rect) > 0;
 
     if (native.window == nullptr) {
-        if (!wantShown) return;
-        // The owned bar is an override-redirect popup: a window manager keeps
-        // it above a screen-sized window, it takes no focus by itself and it
-        // has no taskbar entry. The show window is borderless and resizable
-        // (without RESIZABLE a resize would raise it above the bar).
-        const Uint32 kind = view.owner != nullptr
-                                ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
-                                : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
-        native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect),
-                                         Height(view.rect), kind | SDL_WINDOW_HIDDEN);
-        if (native.window == nullptr) return;
-        if (view.owner == nullptr) SetIcon(native.window, view.icon);
-        native.applied = view.rect;
-        native.dirty = true;
-        native.resized = true;
+        if (!wantShown || !CreateNative(view, native)) return;
     } else if (!SameRect(native.applied, view.rect) && Width(view.rect) > 0 && Height(view.rect) > 0) {
         // Size first, then position: this order works with and without a
         // window manager when the show window shrinks to the splash.

@@ -46,6 +46,10 @@ public:
     void Present(HWND window) override;
     void FocusChanged(HWND window) override;
     bool CursorPos(POINT* point) override;
+    // Makes the SDL window of every window the core shows, still hidden, with
+    // its surface's memory touched, so that the first present only copies
+    // the pictures and maps it.
+    void PrepareWindows() override;
 
     // Brings the SDL windows in line with the core (creation, geometry,
     // visibility, stacking, focus) and presents every window that changed.
@@ -81,6 +85,7 @@ private:
     Native& Entry(HWND window);
     HWND WindowOfSdlId(Uint32 id) const;
     bool IsLeaveMotion(const std::vector<SDL_Event>& events, size_t index) const;
+    bool CreateNative(const WindowView& view, Native& native);
     void Sync(HWND window, Native& native);
     void PresentNow(HWND window, Native& native);
     static bool HasVisiblePicture(HWND window);
