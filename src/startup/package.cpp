@@ -130,6 +130,17 @@ int CopyBytes(HANDLE destination, HANDLE source, int32_t size) {
                                                                    : COPY_CHUNK_BYTES;
     int32_t total = 0;
     bool whole = true;
+    // The space for the whole entry is set aside before the first write; a
+    // copy that ends early gives back what it did not fill.
+    tarn::ReserveFileSpace(destination, size);
+    struct Shortfall {
+        HANDLE file;
+        const int32_t& copied;
+        int32_t expected;
+        ~Shortfall() {
+            if (copied < expected) tarn::FreeSpaceBeyondEnd(file);
+        }
+    } shortfall{destination, total, size};
     while (request != 0) {
         if (tarn::TerminationSignalCaught() != 0) return 0;
         // Each chunk moves inside the kernel where it can; `buffer` carries

@@ -1,6 +1,9 @@
 // CopyBytes: chunked, forward-only copying of one entry.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <string>
 
 #include "package/package_builder.h"
@@ -63,6 +66,29 @@ TEST_F(CopyBytesTest, ASourceThatEndsEarlyIsAFailedCopy) {
     EXPECT_EQ(CopyBytes(destination, source, 100000), 0);
     EXPECT_EQ(ReadBytes(destination_).size(), 70000u) << "what could be read was written";
 }
+
+#ifndef _WIN32
+// The space set aside for a whole entry: taken by a full copy, given back by
+// one that ended early (a file system that sets nothing aside passes too).
+TEST_F(CopyBytesTest, SpaceSetAsideForAnEntryIsGivenBackWhenTheSourceEndsEarly) {
+    constexpr int32_t kClaimed = 8 << 20;
+    WriteBytes(source_, Placeholder(70000, 2));
+    HANDLE source = Open(source_, GENERIC_READ, OPEN_EXISTING);
+    HANDLE destination = Open(destination_, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    EXPECT_EQ(CopyBytes(destination, source, kClaimed), 0);
+    struct stat info {};
+    ASSERT_EQ(::stat(destination_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 70000);
+    EXPECT_LT(int64_t{info.st_blocks} * 512, int64_t{1} << 20) << "the unfilled space was kept";
+
+    const std::string whole = Placeholder(3 * 65536 + 11, 4);
+    WriteBytes(source_ + "2", whole);
+    HANDLE second = Open(source_ + "2", GENERIC_READ, OPEN_EXISTING);
+    HANDLE copy = Open(destination_ + "2", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    EXPECT_EQ(CopyBytes(copy, second, static_cast<int32_t>(whole.size())), 1);
+    EXPECT_EQ(ReadBytes(destination_ + "2"), whole);
+}
+#endif
 
 TEST_F(CopyBytesTest, AFailedWriteFailsTheCopyButTheSourceStillAdvancesByTheWholeEntry) {
     WriteBytes(source_, Placeholder(200000, 3));

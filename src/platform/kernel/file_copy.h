@@ -1,6 +1,8 @@
 // Copying a stretch of one open file into another.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win32.h"
 
 namespace tarn {
@@ -18,6 +20,20 @@ namespace tarn {
 // destination. A failed write does not hold the source back, so the source
 // moves past the whole stretch whatever happens to the destination.
 // FALSE only when the source could not be read.
+// Asks the file system to set aside `size` bytes for `file` from its
+// current position on, without changing the file's length, before a copy
+// writes them: space found in one go costs it less than space found piece by
+// piece as the writes come. Nothing happens when it cannot (a full disk
+// then fails the writes as it would have). FreeSpaceBeyondEnd gives back
+// what a copy that ended early did not fill.
+#ifdef _WIN32
+inline void ReserveFileSpace(HANDLE, int64_t) {}
+inline void FreeSpaceBeyondEnd(HANDLE) {}
+#else
+void ReserveFileSpace(HANDLE file, int64_t size);
+void FreeSpaceBeyondEnd(HANDLE file);
+#endif
+
 #ifdef _WIN32
 inline BOOL CopyFileChunk(HANDLE destination, HANDLE source, DWORD size, void* buffer,
                           DWORD* read, DWORD* written) {

@@ -202,6 +202,23 @@ bool KernelCopyPays(int in, int out) {
 
 }  // namespace
 
+void ReserveFileSpace(HANDLE file, int64_t size) {
+    auto out = FindFile(file);
+    if (!out || size <= 0) return;
+    const off_t at = ::lseek(out->Fd(), 0, SEEK_CUR);
+    if (at < 0) return;
+    // Refused by file systems without it, by pipes, on a full disk: all fine.
+    static_cast<void>(::fallocate(out->Fd(), FALLOC_FL_KEEP_SIZE, at, static_cast<off_t>(size)));
+}
+
+void FreeSpaceBeyondEnd(HANDLE file) {
+    auto out = FindFile(file);
+    struct stat info {};
+    if (!out || ::fstat(out->Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    // Cutting a file to its own length releases the blocks set aside past it.
+    static_cast<void>(::ftruncate(out->Fd(), info.st_size));
+}
+
 BOOL CopyFileChunk(HANDLE destination, HANDLE source, DWORD size, void* buffer, DWORD* read,
                    DWORD* written) {
     *read = 0;
