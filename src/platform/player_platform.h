@@ -8,8 +8,10 @@ namespace tarn {
 // Initialises SDL's video, installs the SDL window edge and the steady
 // clock. Returns false when there is no display to show a window on; the
 // window system then stays headless and nothing is shown. The platform stays
-// in place until the process ends.
-bool StartPlayerPlatform();
+// in place until the process ends. `firstPicture`, the show's first slide
+// (or nullptr), may start decoding meanwhile for the screen it will be shown
+// on.
+bool StartPlayerPlatform(const char* firstPicture = nullptr);
 
 // Opens the sound device through the media. Without one the show goes on in
 // silence. Separate from the start above so that the first slide can begin

@@ -17,12 +17,13 @@ int RunPlayer(HINSTANCE instance, const char* path, int showCommand) {
     std::memcpy(g_Show.ShowDescriptionPath, path, std::strlen(path) + 1);
     ReadShowSettings();
 
-    // Without a screen there is no show: nobody could see or end it.
-    if (!tarn::StartPlayerPlatform()) return 0;
-    // The first slide's picture decodes while the sound device opens and the
-    // windows are made, so the show starts with a ready picture.
+    // The first slide's picture decodes while the platform starts, the sound
+    // device opens and the windows are made, so the show starts with a ready
+    // picture.
     char firstImage[SHOW_PATH_BYTES];
     ReadImageNameAt(0, firstImage, sizeof firstImage);
+    // Without a screen there is no show: nobody could see or end it.
+    if (!tarn::StartPlayerPlatform(firstImage)) return 0;
     tarn::media::HintUpcomingFile(firstImage);
     tarn::StartPlayerSound();
 

@@ -8,9 +8,11 @@
 
 #include "platform/clock.h"
 #include "platform/lazy/player_libraries.h"
+#include "platform/media/picture_cache.h"
 #include "platform/media/sdl_audio.h"
 #include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
+#include "platform/sdl/screen_guess.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
@@ -48,12 +50,24 @@ void SkipTheComposeTable() {
     if (std::getenv("XCOMPOSEFILE") == nullptr) ::setenv("XCOMPOSEFILE", "/dev/null", 0);
 }
 
-// SDL's video on a real screen, or false. Without a Wayland session the
+// The display drivers SDL is to try, in order. Without a Wayland session the
 // Wayland driver is not tried at all: its library would complain on the
 // terminal about the missing runtime folder.
-bool StartVideoOnAScreen() {
-    const std::string drivers =
-        DisplayDrivers(std::getenv("SDL_VIDEODRIVER"), HasValue("WAYLAND_DISPLAY") || HasValue("XDG_RUNTIME_DIR"));
+std::string VideoDrivers() {
+    return DisplayDrivers(std::getenv("SDL_VIDEODRIVER"), HasValue("WAYLAND_DISPLAY") || HasValue("XDG_RUNTIME_DIR"));
+}
+
+// Starts decoding `picture` for the screen SDL is about to find, when the X
+// server can tell its size at once: the decoding then runs while SDL's video
+// starts, which takes tens of milliseconds of waiting for the server.
+void PrepareForTheScreenAhead(const char* picture, const std::string& drivers) {
+    if (picture == nullptr || *picture == '\0' || drivers.rfind("x11", 0) != 0) return;
+    ScreenSize screen;
+    if (GuessPrimaryScreenSize(&screen)) media::PreparePicture(picture, media::Size{screen.width, screen.height});
+}
+
+// SDL's video on a real screen, or false.
+bool StartVideoOnAScreen(const std::string& drivers) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
     UseOnlyARunningSessionBus();
     SkipTheComposeTable();
@@ -62,7 +76,7 @@ bool StartVideoOnAScreen() {
 
 }  // namespace
 
-bool StartPlayerPlatform() {
+bool StartPlayerPlatform(const char* firstPicture) {
     // The edge lives until the process ends: the window system may still talk
     // to it while static objects are destroyed at exit, in any order.
     static ws::SdlEdge* edge = nullptr;
@@ -74,8 +88,10 @@ bool StartPlayerPlatform() {
     // take longest to load and which a JPEG slide does not need, follow on
     // the media's thread once the show has its first picture.
     if (!LoadPlayerDisplayLibraries()) return false;
+    const std::string drivers = VideoDrivers();
+    PrepareForTheScreenAhead(firstPicture, drivers);
     ws::ApplySdlWindowHints();
-    if (!StartVideoOnAScreen()) return false;
+    if (!StartVideoOnAScreen(drivers)) return false;
 
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();

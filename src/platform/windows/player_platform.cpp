@@ -9,7 +9,7 @@ namespace tarn {
 
 // There is always a desktop to show the windows on, unless the process
 // runs without one (a service): then there is no show.
-bool StartPlayerPlatform() { return GetDesktopWindow() != nullptr; }
+bool StartPlayerPlatform(const char*) { return GetDesktopWindow() != nullptr; }
 
 // DirectSound opens with each slide's keep-alive; nothing to start here.
 void StartPlayerSound() {}
