@@ -118,6 +118,10 @@ if [[ " $viewers " == *" tarnplayer "* ]]; then
   make_package "$show/timed.ini" "$show/timed.run" "${photos[@]}" >/dev/null
   say "TarnPlayer packages written by ${packer:-nothing (see $work/pack.log)}"
   echo "${packer:-none}" >"$results/packer.txt"
+  # The packages are on the disk before any viewer starts, as a package a
+  # person was sent is: the 360 MB just written would otherwise be written
+  # back while the first viewers start.
+  sync
 fi
 
 # --- viewers ------------------------------------------------------------------
