@@ -69,10 +69,10 @@ bool StartSdlAudio() {
     if (g_output) return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     auto output = std::make_shared<SdlAudioOutput>();
-    if (!output->Open()) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
+    // Without a device the subsystem stays as it is, idle: quitting it would
+    // wait for SDL's thread that watches for new devices to wake from its
+    // sleep, up to a tenth of a second, while the show is starting.
+    if (!output->Open()) return false;
     g_output = output;
     InstallAudioOutput(output);
     return true;
