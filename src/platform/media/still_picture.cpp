@@ -59,17 +59,23 @@ bool NamedAsJpeg(const char* path) {
     return strcasecmp(dot, ".jpg") == 0 || strcasecmp(dot, ".jpeg") == 0;
 }
 
+// The size the JPEG's stored picture is scaled to, so that once turned
+// upright (`seen`, its size as shown) it fits `screen`.
+Size StoredTarget(const JpegHeader& jpeg, Size screen, Size* seen) {
+    *seen = Size{jpeg.width, jpeg.height};
+    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen->width, seen->height);
+    Size target = FitInside(*seen, screen);
+    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
+    return Size{std::max(1, target.width), std::max(1, target.height)};
+}
+
 // The JPEG `path` (its header `jpeg`, with an end of image) decoded by
 // libjpeg-turbo, reduced in its DCT and scaled band by band to fit `screen`;
 // false when libjpeg-turbo cannot decode it.
 bool DecodeJpegFitted(const char* path, const JpegHeader& jpeg, Size screen, Urgency urgency,
                       StillPicture* out) {
-    Size seen{jpeg.width, jpeg.height};
-    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
-    Size target = FitInside(seen, screen);
-    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
-    target.width = std::max(1, target.width);
-    target.height = std::max(1, target.height);
+    Size seen;
+    const Size target = StoredTarget(jpeg, screen, &seen);
     JpegDecoded decoded;
     if (!DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded,
                           urgency == Urgency::Wanted)) {
@@ -124,12 +130,8 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out,
         {
             // libjpeg-turbo first, unless it has already refused the file.
             if (!triedJpeg && DecodeJpegFitted(path, jpeg, screen, urgency, out)) return StillResult::Decoded;
-            Size seen{jpeg.width, jpeg.height};
-            if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen.width, seen.height);
-            Size target = FitInside(seen, screen);
-            if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
-            target.width = std::max(1, target.width);
-            target.height = std::max(1, target.height);
+            Size seen;
+            const Size target = StoredTarget(jpeg, screen, &seen);
             level = ChooseReducedLevel(Size{jpeg.width, jpeg.height}, target,
                                        std::min(3, static_cast<int>(decoder->max_lowres)));
             const int64_t reduced = (int64_t{jpeg.width} >> level) * (int64_t{jpeg.height} >> level);
