@@ -123,24 +123,14 @@ int Fail() {
 
 }  // namespace
 
-int CopyBytes(HANDLE destination, HANDLE source, int32_t size) {
+namespace {
+
+// The chunked copy itself; `*total` is how far the source moved.
+int CopyChunks(HANDLE destination, HANDLE source, int32_t size, int32_t* total) {
     static char buffer[COPY_CHUNK_BYTES];
-    if (size <= 0) return 0;
     DWORD request = size < static_cast<int32_t>(COPY_CHUNK_BYTES) ? static_cast<DWORD>(size)
                                                                    : COPY_CHUNK_BYTES;
-    int32_t total = 0;
     bool whole = true;
-    // The space for the whole entry is set aside before the first write; a
-    // copy that ends early gives back what it did not fill.
-    tarn::ReserveFileSpace(destination, size);
-    struct Shortfall {
-        HANDLE file;
-        const int32_t& copied;
-        int32_t expected;
-        ~Shortfall() {
-            if (copied < expected) tarn::FreeSpaceBeyondEnd(file);
-        }
-    } shortfall{destination, total, size};
     while (request != 0) {
         if (tarn::TerminationSignalCaught() != 0) return 0;
         // Each chunk moves inside the kernel where it can; `buffer` carries
@@ -154,12 +144,25 @@ int CopyBytes(HANDLE destination, HANDLE source, int32_t size) {
         // A failed or short write does not stop the copy: the source still
         // advances by the whole entry.
         if (written != read) whole = false;
-        total += static_cast<int32_t>(read);
-        if (size - total < static_cast<int32_t>(COPY_CHUNK_BYTES)) {
-            request = static_cast<DWORD>(size - total);
+        *total += static_cast<int32_t>(read);
+        if (size - *total < static_cast<int32_t>(COPY_CHUNK_BYTES)) {
+            request = static_cast<DWORD>(size - *total);
         }
     }
     return whole ? 1 : 0;
+}
+
+}  // namespace
+
+int CopyBytes(HANDLE destination, HANDLE source, int32_t size) {
+    if (size <= 0) return 0;
+    // The space for the whole entry is set aside before the first write; a
+    // copy that ends early gives back what it did not fill.
+    tarn::ReserveFileSpace(destination, size);
+    int32_t total = 0;
+    const int copied = CopyChunks(destination, source, size, &total);
+    if (total < size) tarn::FreeSpaceBeyondEnd(destination);
+    return copied;
 }
 
 int ExtractPackageFrom(const char* packagePath) {

@@ -59,12 +59,15 @@ bool NamedAsJpeg(const char* path) {
     return strcasecmp(dot, ".jpg") == 0 || strcasecmp(dot, ".jpeg") == 0;
 }
 
+// The JPEG's size as shown, turned upright.
+Size SeenSize(const JpegHeader& jpeg) {
+    return OrientationSwapsAxes(jpeg.orientation) ? Size{jpeg.height, jpeg.width} : Size{jpeg.width, jpeg.height};
+}
+
 // The size the JPEG's stored picture is scaled to, so that once turned
-// upright (`seen`, its size as shown) it fits `screen`.
-Size StoredTarget(const JpegHeader& jpeg, Size screen, Size* seen) {
-    *seen = Size{jpeg.width, jpeg.height};
-    if (OrientationSwapsAxes(jpeg.orientation)) std::swap(seen->width, seen->height);
-    Size target = FitInside(*seen, screen);
+// upright it fits `screen`.
+Size StoredTarget(const JpegHeader& jpeg, Size screen) {
+    Size target = FitInside(SeenSize(jpeg), screen);
     if (OrientationSwapsAxes(jpeg.orientation)) std::swap(target.width, target.height);
     return Size{std::max(1, target.width), std::max(1, target.height)};
 }
@@ -74,14 +77,13 @@ Size StoredTarget(const JpegHeader& jpeg, Size screen, Size* seen) {
 // false when libjpeg-turbo cannot decode it.
 bool DecodeJpegFitted(const char* path, const JpegHeader& jpeg, Size screen, Urgency urgency,
                       StillPicture* out) {
-    Size seen;
-    const Size target = StoredTarget(jpeg, screen, &seen);
+    const Size target = StoredTarget(jpeg, screen);
     JpegDecoded decoded;
     if (!DecodeJpegScaled(path, Size{jpeg.width, jpeg.height}, target, &decoded,
                           urgency == Urgency::Wanted)) {
         return false;
     }
-    out->source = seen;
+    out->source = SeenSize(jpeg);
     out->reducedLevel = decoded.reducedLevel;
     out->orientation = jpeg.orientation;
     out->cutInTwo = decoded.cutInTwo;
@@ -130,8 +132,7 @@ StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out,
         {
             // libjpeg-turbo first, unless it has already refused the file.
             if (!triedJpeg && DecodeJpegFitted(path, jpeg, screen, urgency, out)) return StillResult::Decoded;
-            Size seen;
-            const Size target = StoredTarget(jpeg, screen, &seen);
+            const Size target = StoredTarget(jpeg, screen);
             level = ChooseReducedLevel(Size{jpeg.width, jpeg.height}, target,
                                        std::min(3, static_cast<int>(decoder->max_lowres)));
             const int64_t reduced = (int64_t{jpeg.width} >> level) * (int64_t{jpeg.height} >> level);

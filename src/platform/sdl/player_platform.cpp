@@ -31,15 +31,16 @@ bool HasValue(const char* name) {
 // player only talks to a bus that is already there. The conventional socket
 // in the runtime folder is one the library finds by itself; an address of
 // no known kind ("disabled:", the usual way to say there is no bus) makes it
-// give up at once instead of launching. An empty one would count as none.
+// give up at once instead of launching. An empty one counts as none, to the
+// library and here.
 void UseOnlyARunningSessionBus() {
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    if (HasValue("DBUS_SESSION_BUS_ADDRESS")) return;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
         struct stat info {};
         const std::string socket = std::string(runtime) + "/bus";
         if (::stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) return;
     }
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 // The show takes no typed text, so nothing is composed from several keys
@@ -47,7 +48,7 @@ void UseOnlyARunningSessionBus() {
 // locale's whole table of such sequences, thousands of lines, when SDL opens
 // its input method: about 15 ms of the start. A table the user chose stays.
 void SkipTheComposeTable() {
-    if (std::getenv("XCOMPOSEFILE") == nullptr) ::setenv("XCOMPOSEFILE", "/dev/null", 0);
+    if (!HasValue("XCOMPOSEFILE")) ::setenv("XCOMPOSEFILE", "/dev/null", 1);
 }
 
 // The display drivers SDL is to try, in order. Without a Wayland session the
