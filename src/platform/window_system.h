@@ -80,6 +80,9 @@ public:
     // picture): an edge may make ready what the next present will need,
     // without putting anything on screen.
     virtual void PrepareWindows() {}
+    // Puts `window` on screen before returning, instead of at the next wait
+    // (an edge that shows nothing need not do anything).
+    virtual void PresentImmediately(HWND) {}
 };
 
 // Installs the edge (not owned). The core starts with a headless edge of
@@ -92,6 +95,10 @@ Edge* InstalledEdge();
 // Destroys every window, class, timer, queued message and GDI object, and
 // forgets the quit state. For tests that run several shows in one process.
 void ResetWindowSystem();
+
+// Paints `window` if it needs it and has the edge put it on screen at once:
+// for a new picture whose time on screen counts from now.
+void PresentWindowNow(HWND window);
 
 // Queues an input message for `window` (from an edge, on the UI thread).
 // Keys are delivered to the focus window by the caller's choice of `window`.

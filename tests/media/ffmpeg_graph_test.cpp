@@ -165,6 +165,24 @@ TEST_F(GraphTest, APictureIsShownInItsColoursAndHiddenWhenDetached) {
     EXPECT_TRUE(tarn::ws::VideoOverlays(window).empty());
 }
 
+// A running still picture is put on screen by Run itself, so that a timed
+// slide's time counts from its appearance; a sound's graph shows nothing.
+TEST_F(GraphTest, RunningAStillPutsItOnScreenAtOnce) {
+    ASSERT_EQ(Render(media_test::HalvesJpeg()), S_OK);
+    Run();
+    EXPECT_EQ(edge->ImmediatePresentCount(window), 0) << "a picture without a window is shown nowhere";
+
+    ASSERT_EQ(Render(media_test::HalvesJpeg()), S_OK);
+    ShowIn(RECT{0, 0, 320, 240});
+    EXPECT_EQ(edge->ImmediatePresentCount(window), 0) << "cueing alone waits for the next wait";
+    Run();
+    EXPECT_EQ(edge->ImmediatePresentCount(window), 1);
+
+    ASSERT_EQ(Render(media_test::ToneFixture("tone1000.wav", 1.0)), S_OK);
+    Run();
+    EXPECT_EQ(edge->ImmediatePresentCount(window), 1);
+}
+
 TEST_F(GraphTest, ReleasingTheGraphTakesItsPictureAway) {
     ASSERT_EQ(Render(media_test::HalvesJpeg()), S_OK);
     ShowIn(RECT{0, 0, 320, 240});

@@ -202,6 +202,38 @@ TEST_F(SdlEdgeTest, PreparedWindowsStayHiddenUntilTheNextFlushShowsThemPainted) 
     EXPECT_EQ(SurfacePixel(bar, 5, 5), Rgb(RGB(255, 255, 255)));
 }
 
+// A window presented at once is painted first and is on screen when the call
+// returns; the other windows, maybe still unpainted, wait for the flush.
+TEST_F(SdlEdgeTest, PresentingAWindowNowPaintsAndShowsOnlyThatWindow) {
+    SetWindowPos(show_, HWND_TOPMOST, 0, 0, 1024, 768, SWP_SHOWWINDOW);
+    ShowWindow(bar_, SW_SHOWNORMAL);
+    MoveWindow(bar_, 876, 20, 128, 32, TRUE);
+    g_colours[show_] = RGB(40, 90, 160);
+    ASSERT_TRUE(PaintPending(show_));
+
+    PresentWindowNow(show_);
+    EXPECT_FALSE(PaintPending(show_)) << "painted by the call";
+    EXPECT_TRUE(PaintPending(bar_)) << "the bar paints in the message loop, as before";
+    SDL_Window* show = edge_->NativeWindow(show_);
+    ASSERT_NE(show, nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(show) & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(edge_->PresentCount(show_), 1);
+    EXPECT_EQ(SurfacePixel(show, 500, 400), Rgb(RGB(40, 90, 160)));
+    EXPECT_EQ(edge_->NativeWindow(bar_), nullptr) << "an unpainted bar is not shown early";
+
+    PresentWindowNow(show_);
+    EXPECT_EQ(edge_->PresentCount(show_), 1) << "nothing changed: nothing to present again";
+
+    PumpPending();
+    edge_->Flush();
+    SDL_Window* bar = edge_->NativeWindow(bar_);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(bar) & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(SurfacePixel(bar, 5, 5), Rgb(RGB(255, 255, 255)));
+    EXPECT_EQ(edge_->PresentCount(show_), 1);
+    EXPECT_EQ(edge_->StackedWindows(), (std::vector<HWND>{show_, bar_})) << "the bar maps above the show";
+}
+
 // A window the core does not show is not made by preparing either.
 TEST_F(SdlEdgeTest, PreparingMakesNothingForHiddenWindows) {
     edge_->PrepareWindows();

@@ -115,6 +115,12 @@ void FfmpegGraph::AutoShow() {
 HRESULT FfmpegGraph::Run() {
     if (stream_) stream_->Run();
     SetState(State::Running);
+    // A still picture is on screen when Run returns, so that the time a
+    // timed slide is shown counts from its appearance, not from a present
+    // that comes later.
+    if (kind_ == Kind::Still && visible_ != OAFALSE && owner_ && IsWindow(owner_)) {
+        ws::PresentWindowNow(owner_);
+    }
     return S_OK;
 }
 

@@ -159,6 +159,17 @@ void SdlEdge::PrepareWindows() {
     }
 }
 
+void SdlEdge::PresentImmediately(HWND window) {
+    auto found = natives_.find(window);
+    if (found == natives_.end()) {
+        if (!View(window).visible) return;
+        found = natives_.emplace(window, Native{}).first;
+    }
+    Native& native = found->second;
+    if (native.changed) Sync(window, native);
+    if (native.shown && native.dirty && !HoldLastPicture(window, native)) PresentNow(window, native);
+}
+
 void SdlEdge::Sync(HWND window, Native& native) {
     native.changed = false;
     const WindowView view = View(window);

@@ -50,6 +50,9 @@ public:
     // its surface's memory touched, so that the first present only copies
     // the pictures and maps it.
     void PrepareWindows() override;
+    // Shows and presents this one window now; the others, which may not be
+    // painted yet, wait for the next flush.
+    void PresentImmediately(HWND window) override;
 
     // Brings the SDL windows in line with the core (creation, geometry,
     // visibility, stacking, focus) and presents every window that changed.

@@ -129,6 +129,8 @@ void HeadlessEdge::WindowDestroyed(HWND window) { ++destroyed_; }
 
 void HeadlessEdge::Present(HWND window) { ++presents_[window]; }
 
+void HeadlessEdge::PresentImmediately(HWND window) { ++immediatePresents_[window]; }
+
 void HeadlessEdge::FocusChanged(HWND window) { focusHistory_.push_back(window); }
 
 bool HeadlessEdge::CursorPos(POINT* point) {
@@ -278,6 +280,11 @@ int HeadlessEdge::PresentCount(HWND window) const {
     return it == presents_.end() ? 0 : it->second;
 }
 
+int HeadlessEdge::ImmediatePresentCount(HWND window) const {
+    auto it = immediatePresents_.find(window);
+    return it == immediatePresents_.end() ? 0 : it->second;
+}
+
 int HeadlessEdge::TotalPresents() const {
     int total = 0;
     for (const auto& [window, count] : presents_) total += count;
@@ -293,6 +300,7 @@ int HeadlessEdge::DestroyedCount() const { return destroyed_; }
 
 void HeadlessEdge::ClearRecord() {
     presents_.clear();
+    immediatePresents_.clear();
     changes_.clear();
     destroyed_ = 0;
     focusHistory_.clear();

@@ -59,6 +59,7 @@ public:
     void Present(HWND window) override;
     void FocusChanged(HWND window) override;
     bool CursorPos(POINT* point) override;
+    void PresentImmediately(HWND window) override;
 
     // ---- Clock ---------------------------------------------------------------
     // The virtual clock in use (nullptr when running on a real clock).
@@ -113,6 +114,8 @@ public:
     // ---- Record of what the core told the edge -------------------------------
     int PresentCount(HWND window) const;
     int TotalPresents() const;
+    // Presents asked for at once (PresentWindowNow), not at the next wait.
+    int ImmediatePresentCount(HWND window) const;
     int WindowChangedCount(HWND window) const;
     int DestroyedCount() const;
     const std::vector<HWND>& FocusHistory() const { return focusHistory_; }
@@ -142,6 +145,7 @@ private:
     std::atomic<int> wakeCount_{0};
 
     std::map<HWND, int> presents_;
+    std::map<HWND, int> immediatePresents_;
     std::map<HWND, int> changes_;
     int destroyed_ = 0;
     std::vector<HWND> focusHistory_;

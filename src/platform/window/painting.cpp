@@ -86,6 +86,12 @@ bool PaintPending(HWND window) {
     return w && w->updatePending;
 }
 
+void PresentWindowNow(HWND window) {
+    if (detail::FindWindow(window) == nullptr) return;
+    detail::PaintNow(window);
+    if (detail::FindWindow(window) != nullptr) CurrentEdge().PresentImmediately(window);
+}
+
 }  // namespace tarn::ws
 
 using namespace tarn::ws;
