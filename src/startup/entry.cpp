@@ -4,6 +4,7 @@
 
 #include "controller/controller.h"
 #include "media/graph.h"
+#include "platform/picture_handover.h"
 #include "platform/player_platform.h"
 #include "show/show_record.h"
 #include "startup/entry_mode.h"
@@ -42,9 +43,12 @@ int RunPlayer(HINSTANCE instance, const char* path, int showCommand) {
 }
 
 int RunPackage() {
-    if (!ExtractPackage()) return 0;
-    RewriteShowDescription();
-    LaunchPlayer();
+    if (ExtractPackage()) {
+        RewriteShowDescription();
+        LaunchPlayer();
+    }
+    // The first picture's decoding, begun during the extraction, is over.
+    tarn::media::EndHandingOverPicture();
     return 0;
 }
 

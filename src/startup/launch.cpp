@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "platform/kernel/process.h"
 #include "platform/kernel/profile_batch.h"
+#include "platform/picture_handover.h"
 #include "show/show_record.h"
 #include "startup/package_directory.h"
 #include "startup/package_files.h"
@@ -180,7 +182,14 @@ int LaunchPlayer() {
     tarn::CatchTerminationSignals();
     // A show interrupted before it began is not started at all.
     if (tarn::TerminationSignalCaught() == 0) {
-        tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath);
+        // The first slide's picture, when it is being decoded here, goes to
+        // the player.
+        const std::string handover = tarn::media::PrepareHandoverForChild();
+        tarn::ProgramStart start;
+        if (!handover.empty()) start.extraVariable = handover.c_str();
+        start.started = [] { tarn::media::ForgetHandoverCopies(); };
+        tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath, start);
+        tarn::media::ForgetHandoverCopies();  // also when the player did not start
     }
 
     // However the player ended, nothing of the show stays behind but the

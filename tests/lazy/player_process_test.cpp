@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -53,6 +54,27 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// Lines naming one of `names`.
+std::vector<std::string> LibraryLines(const std::string& text, std::initializer_list<const char*> names) {
+    std::vector<std::string> found;
+    for (const std::string& line : Lines(text)) {
+        for (const char* name : names) {
+            if (line.find(name) != std::string::npos) {
+                found.push_back(line);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+// What a package process may load to decode the first slide's JPEG for its
+// player: libavutil and libswscale, which scale it. Never SDL, the codec,
+// format or resampling libraries.
+std::vector<std::string> PlayerOnlyLibraryLines(const std::string& text) {
+    return LibraryLines(text, {"libSDL2", "libavcodec", "libavformat", "libswresample"});
+}
+
 // The output of a command line, or empty when it failed.
 std::string CommandOutput(const std::string& command) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -65,16 +87,7 @@ std::string CommandOutput(const std::string& command) {
 
 // Lines naming SDL or an FFmpeg library.
 std::vector<std::string> MediaLibraryLines(const std::string& text) {
-    std::vector<std::string> found;
-    for (const std::string& line : Lines(text)) {
-        for (const char* name : {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample"}) {
-            if (line.find(name) != std::string::npos) {
-                found.push_back(line);
-                break;
-            }
-        }
-    }
-    return found;
+    return LibraryLines(text, {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample"});
 }
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
@@ -152,10 +165,11 @@ protected:
     ChildProcess process_;
 };
 
-// The package process only copies files and waits: SDL and FFmpeg are
-// loaded by the player it starts, by dlopen, and never by the package
-// process, neither while it waits nor when it ends.
-TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndFfmpeg) {
+// The package process copies files, decodes the first slide's JPEG for its
+// player and waits: SDL and the codec and format libraries are loaded by the
+// player it starts, by dlopen, and never by the package process, neither
+// while it waits nor when it ends.
+TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndTheCodecLibraries) {
     const std::string package = work_ + "/show-package";
     test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
                                                   {"show.ini", ShowDescription("a.jpg")},
@@ -179,7 +193,7 @@ TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndFfmpeg) {
 
     const std::string packageMaps = ReadAll("/proc/" + packagePid + "/maps");
     ASSERT_NE(packageMaps.find("/libc.so.6"), std::string::npos) << packageMaps;
-    EXPECT_EQ(MediaLibraryLines(packageMaps), std::vector<std::string>{});
+    EXPECT_EQ(PlayerOnlyLibraryLines(packageMaps), std::vector<std::string>{});
     // The codec libraries follow once the first slide is on screen.
     std::string playerMaps;
     for (int tries = 0; tries < 500; ++tries) {
@@ -202,7 +216,7 @@ TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndFfmpeg) {
 
     const std::string packageLoads = ReadAll(work_ + "/ld." + packagePid);
     ASSERT_NE(packageLoads.find("file=libjpeg.so"), std::string::npos) << "no loader log of the package process";
-    EXPECT_EQ(MediaLibraryLines(packageLoads), std::vector<std::string>{});
+    EXPECT_EQ(PlayerOnlyLibraryLines(packageLoads), std::vector<std::string>{});
     const std::string playerLoads = ReadAll(work_ + "/ld." + playerPid);
     bool sdlOpened = false;
     for (const std::string& line : Lines(playerLoads)) {

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 extern char** environ;
 
@@ -96,9 +99,31 @@ void CatchTerminationSignals() {
 
 int TerminationSignalCaught() { return g_caughtSignal.load(); }
 
-ProgramEnd RunProgram(const char* program, const char* argument) {
+namespace {
+
+// The caller's environment with `extra` ("NAME=value") in place of any
+// variable of its name, or added.
+std::vector<char*> EnvironmentWith(const char* extra) {
+    std::vector<char*> variables;
+    const char* equals = std::strchr(extra, '=');
+    const size_t nameBytes = equals != nullptr ? static_cast<size_t>(equals - extra) + 1 : 0;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (nameBytes != 0 && std::strncmp(*variable, extra, nameBytes) == 0) continue;
+        variables.push_back(*variable);
+    }
+    variables.push_back(const_cast<char*>(extra));
+    variables.push_back(nullptr);
+    return variables;
+}
+
+}  // namespace
+
+ProgramEnd RunProgram(const char* program, const char* argument, const ProgramStart& start) {
     ProgramEnd end;
     char* arguments[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+    std::vector<char*> environment;
+    if (start.extraVariable != nullptr) environment = EnvironmentWith(start.extraVariable);
+    char** childEnvironment = start.extraVariable != nullptr ? environment.data() : environ;
     SpawnAttributes attributes;
     pid_t child = 0;
     {
@@ -106,7 +131,7 @@ ProgramEnd RunProgram(const char* program, const char* argument) {
         // start (and is passed on just below) or after the child is known
         // to the handler, never in between.
         SignalBlock block;
-        if (posix_spawn(&child, program, nullptr, attributes.get(), arguments, environ) != 0) {
+        if (posix_spawn(&child, program, nullptr, attributes.get(), arguments, childEnvironment) != 0) {
             return end;
         }
         g_runningChild.store(child);
@@ -114,6 +139,7 @@ ProgramEnd RunProgram(const char* program, const char* argument) {
         if (early != 0) kill(child, early);
     }
     end.started = true;
+    if (start.started) start.started();
 
     // Wait for the end without reaping, so that the handler never signals a
     // process number that has already been handed to someone else.

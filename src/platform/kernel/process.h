@@ -2,6 +2,8 @@
 // it while the caller waits.
 #pragma once
 
+#include <functional>
+
 namespace tarn {
 
 // Catches SIGINT, SIGTERM and SIGHUP from now on, for the rest of the
@@ -12,6 +14,15 @@ void CatchTerminationSignals();
 
 // The first termination signal caught since CatchTerminationSignals, or 0.
 int TerminationSignalCaught();
+
+// More about a start, for RunProgram.
+struct ProgramStart {
+    // "NAME=value", added to the program's environment in place of any
+    // variable of that name (nullptr: the environment as it is).
+    const char* extraVariable = nullptr;
+    // Called once the program has started, before the wait for its end.
+    std::function<void()> started;
+};
 
 // How a started program ended.
 struct ProgramEnd {
@@ -25,6 +36,6 @@ struct ProgramEnd {
 // argument, in the caller's environment and folder, and waits until it has
 // ended however it ends. Termination signals caught meanwhile, and one caught
 // before the start, are passed on to it.
-ProgramEnd RunProgram(const char* program, const char* argument);
+ProgramEnd RunProgram(const char* program, const char* argument, const ProgramStart& start = {});
 
 }  // namespace tarn

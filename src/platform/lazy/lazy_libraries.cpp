@@ -112,6 +112,10 @@ bool LoadPlayerDisplayLibraries() {
     return lazy::LoadLibraries(lazy::CompiledSonames(), lazy::kDisplayLibraries);
 }
 
+bool LoadPictureLibraries() {
+    return lazy::LoadLibraries(lazy::CompiledSonames(), lazy::kPictureLibraries);
+}
+
 void FinishLoadingPlayerLibraries() {
     if (!LoadPlayerLibraries()) std::_Exit(0);
 }

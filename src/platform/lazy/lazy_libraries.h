@@ -25,6 +25,8 @@ constexpr LibrarySet kAllLibraries = (1u << kLibraryCount) - 1;
 // libavutil it is built on. The codec and format libraries, the largest by
 // far, can follow once the first slide is on screen.
 constexpr LibrarySet kDisplayLibraries = Only(Library::Sdl) | Only(Library::AvUtil) | Only(Library::SwScale);
+// What scaling a JPEG decoded by libjpeg-turbo needs, without any window.
+constexpr LibrarySet kPictureLibraries = Only(Library::AvUtil) | Only(Library::SwScale);
 
 // Opens the libraries of `which` not loaded yet and looks up every function
 // of the table that belongs to them. All or nothing: when a library does not

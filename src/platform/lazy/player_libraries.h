@@ -18,6 +18,11 @@ bool LoadPlayerLibraries();
 // above, for these three.
 bool LoadPlayerDisplayLibraries();
 
+// Makes libavutil and libswscale callable: what a JPEG decoded by
+// libjpeg-turbo needs to be fitted to a screen, for a process without
+// windows. False as above.
+bool LoadPictureLibraries();
+
 // Loads whatever is not loaded yet, on the calling thread. The process
 // ends, silently and with success, when the libraries cannot be loaded, as
 // it does when a first call of one of their functions cannot load them.

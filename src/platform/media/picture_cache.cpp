@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/lazy/player_libraries.h"
+#include "platform/picture_handover.h"
 #include "platform/window_system.h"
 
 namespace tarn::media {
@@ -37,6 +38,13 @@ bool MakeKey(const std::string& path, Size screen, Key* key) {
     key->modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     key->screen = screen;
     return true;
+}
+
+// The picture the package process handed over when it is this one (the
+// show's first), else decoded here.
+StillResult Decode(const Key& key, Urgency urgency, StillPicture* out) {
+    if (TakeHandedPicture(key.path, key.fileSize, key.modified, key.screen, out)) return StillResult::Decoded;
+    return DecodeStillPicture(key.path.c_str(), key.screen, out, urgency);
 }
 
 struct Kept {
@@ -101,7 +109,7 @@ public:
         StillResult result;
         {
             std::lock_guard<std::mutex> decoding(decoding_);
-            result = DecodeStillPicture(key.path.c_str(), key.screen, &picture);
+            result = Decode(key, Urgency::Wanted, &picture);
         }
         std::lock_guard<std::mutex> lock(mutex_);
         --takers_;
@@ -186,7 +194,7 @@ private:
             StillResult result;
             {
                 std::lock_guard<std::mutex> decoding(decoding_);
-                result = DecodeStillPicture(busyKey_.path.c_str(), busyKey_.screen, &picture, urgency);
+                result = Decode(busyKey_, urgency, &picture);
             }
             lock.lock();
             Keep(Kept{busyKey_, result, std::move(picture)});

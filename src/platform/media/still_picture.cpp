@@ -49,16 +49,6 @@ ff::FramePtr DecodeFirstFrame(AVFormatContext* format, AVCodecContext* codec) {
     }
 }
 
-// A file named as a JPEG picture is a still picture to the format
-// libraries whatever it holds after its first picture (their image demuxer
-// goes by the name). Under any other name, JPEG pictures one after the other
-// are a motion-JPEG clip to them.
-bool NamedAsJpeg(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    if (dot == nullptr || std::strchr(dot, '/') != nullptr) return false;
-    return strcasecmp(dot, ".jpg") == 0 || strcasecmp(dot, ".jpeg") == 0;
-}
-
 // The JPEG's size as shown, turned upright.
 Size SeenSize(const JpegHeader& jpeg) {
     return OrientationSwapsAxes(jpeg.orientation) ? Size{jpeg.height, jpeg.width} : Size{jpeg.width, jpeg.height};
@@ -93,21 +83,39 @@ bool DecodeJpegFitted(const char* path, const JpegHeader& jpeg, Size screen, Urg
     return true;
 }
 
+enum class JpegAttempt { NotTried, Decoded, Refused };
+
+// A whole JPEG named as one needs neither the format nor the codec
+// libraries: its name and its own markers say what it is, as they would
+// tell the format libraries. The show's first slide need not wait for them
+// to load.
+JpegAttempt TryNamedJpeg(const char* path, Size screen, Urgency urgency, StillPicture* out) {
+    if (!NamedAsJpeg(path)) return JpegAttempt::NotTried;
+    const JpegHeader jpeg = ReadJpegHeader(path);
+    if (!jpeg.valid || !JpegHasEnd(path, jpeg.scanOffset)) return JpegAttempt::NotTried;
+    return DecodeJpegFitted(path, jpeg, screen, urgency, out) ? JpegAttempt::Decoded : JpegAttempt::Refused;
+}
+
 }  // namespace
 
+// A file named as a JPEG picture is a still picture to the format
+// libraries whatever it holds after its first picture (their image demuxer
+// goes by the name). Under any other name, JPEG pictures one after the other
+// are a motion-JPEG clip to them.
+bool NamedAsJpeg(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strchr(dot, '/') != nullptr) return false;
+    return strcasecmp(dot, ".jpg") == 0 || strcasecmp(dot, ".jpeg") == 0;
+}
+
+bool DecodeNamedJpeg(const char* path, Size screen, StillPicture* out, Urgency urgency) {
+    return TryNamedJpeg(path, screen, urgency, out) == JpegAttempt::Decoded;
+}
+
 StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out, Urgency urgency) {
-    // A whole JPEG named as one needs neither the format nor the codec
-    // libraries: its name and its own markers say what it is, as they would
-    // tell the format libraries. The show's first slide need not wait for
-    // them to load.
-    bool triedJpeg = false;
-    if (NamedAsJpeg(path)) {
-        const JpegHeader jpeg = ReadJpegHeader(path);
-        if (jpeg.valid && JpegHasEnd(path, jpeg.scanOffset)) {
-            if (DecodeJpegFitted(path, jpeg, screen, urgency, out)) return StillResult::Decoded;
-            triedJpeg = true;
-        }
-    }
+    const JpegAttempt attempt = TryNamedJpeg(path, screen, urgency, out);
+    if (attempt == JpegAttempt::Decoded) return StillResult::Decoded;
+    const bool triedJpeg = attempt == JpegAttempt::Refused;
 
     ff::FormatPtr format = ff::OpenInput(path);
     if (!format) return StillResult::Failed;

@@ -33,4 +33,12 @@ enum class Urgency { Wanted, Ahead };
 StillResult DecodeStillPicture(const char* path, Size screen, StillPicture* out,
                                Urgency urgency = Urgency::Wanted);
 
+// Whether the file's name says JPEG (".jpg", ".jpeg", any case).
+bool NamedAsJpeg(const char* path);
+
+// A whole JPEG named as one, decoded by libjpeg-turbo alone: the format and
+// codec libraries are never called. False for any other file and for a JPEG
+// that libjpeg-turbo refuses.
+bool DecodeNamedJpeg(const char* path, Size screen, StillPicture* out, Urgency urgency = Urgency::Wanted);
+
 }  // namespace tarn::media

@@ -10,6 +10,7 @@
 #include "platform/lazy/player_libraries.h"
 #include "platform/media/picture_cache.h"
 #include "platform/media/sdl_audio.h"
+#include "platform/picture_handover.h"
 #include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/screen_guess.h"
@@ -82,6 +83,8 @@ bool StartPlayerPlatform(const char* firstPicture) {
     // to it while static objects are destroyed at exit, in any order.
     static ws::SdlEdge* edge = nullptr;
     if (edge != nullptr) return true;
+    // Before any thread starts: the environment changes.
+    media::AcceptHandedPicture();
 
     // Nothing calls SDL or FFmpeg before this point: the package process,
     // which never gets here, does not load them at all. Without them there

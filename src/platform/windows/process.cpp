@@ -38,7 +38,9 @@ void CatchTerminationSignals() {
 
 int TerminationSignalCaught() { return g_caughtEvent.load(); }
 
-ProgramEnd RunProgram(const char* program, const char* argument) {
+// The package process hands no picture to a Windows player, so no extra
+// variable ever comes here.
+ProgramEnd RunProgram(const char* program, const char* argument, const ProgramStart& start) {
     ProgramEnd end;
     LaunchCommand command;
     if (!BuildLaunchCommand(program, argument, &command)) return end;
@@ -54,6 +56,7 @@ ProgramEnd RunProgram(const char* program, const char* argument) {
         return end;
     }
     end.started = true;
+    if (start.started) start.started();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     if (GetExitCodeProcess(process.hProcess, &code)) {
