@@ -24,6 +24,11 @@ struct StillPicture;
 // it is a JPEG named as one and the X server tells the screen's size. Once
 // only; later calls do nothing.
 void BeginHandingOverPicture(const char* path);
+// The same for a screen of a known size.
+void BeginHandingOverPicture(const char* path, Size screen);
+
+// The picture being handed over (empty: none).
+std::string PictureBeingHandedOver();
 
 // What the next program started needs in its environment to receive the
 // picture ("NAME=value"), with the descriptors it names made inheritable;
@@ -32,7 +37,8 @@ void BeginHandingOverPicture(const char* path);
 std::string PrepareHandoverForChild();
 void ForgetHandoverCopies();
 
-// Waits for the decoding thread and closes everything that is left.
+// Waits for the decoding thread and closes everything that is left; a later
+// BeginHandingOverPicture may start again.
 void EndHandingOverPicture();
 
 // ---- The player ---------------------------------------------------------------

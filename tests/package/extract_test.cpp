@@ -10,6 +10,9 @@
 
 #include "package/package_builder.h"
 #include "package/scratch_folder.h"
+#include "platform/picture_handover.h"
+#include "show/show_record.h"
+#include "startup/launch.h"
 #include "startup/package.h"
 #include "startup/package_files.h"
 
@@ -25,7 +28,10 @@ protected:
         packagePath_ = scratch_.outside() + "/show.pkg";
     }
     // The extraction's holds on its files go before the folder does.
-    void TearDown() override { ForgetPackageFiles(); }
+    void TearDown() override {
+        tarn::media::EndHandingOverPicture();
+        ForgetPackageFiles();
+    }
 
     int ExtractBytes(const std::string& bytes) {
         WriteBytes(packagePath_, bytes);
@@ -194,3 +200,34 @@ TEST_F(Extract, DeletionKeepsTheMarkedEntries) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// The first slide's picture starts decoding for the player once it is out:
+// the file that the rewritten show description names for the first slide.
+// (A Windows player decodes it itself.)
+TEST_F(Extract, TheFirstSlidesPictureIsHandedOverUnderTheNameThePlayerReads) {
+    ASSERT_EQ(ExtractBytes(BuildPackage(SampleItems())), 1);
+    const std::string handed = tarn::media::PictureBeingHandedOver();
+    EXPECT_EQ(handed, Extracted("P1000.jpg"));
+    ASSERT_EQ(RewriteShowDescription(), 1);
+    char first[SHOW_PATH_BYTES] = {};
+    ReadImageNameAt(0, first, sizeof first);
+    EXPECT_EQ(handed, std::string(first));
+}
+#endif
+
+// A first slide that names no entry, or no JPEG, starts nothing.
+TEST_F(Extract, NothingIsHandedOverWithoutAFirstJpegOfThePackage) {
+    for (const char* name : {"missing.jpg", "P1001.png"}) {
+        std::vector<PackageItem> items = SampleItems();
+        items[3].name = "P1001.png";
+        std::string ini = SampleShowDescription();
+        ini.replace(ini.find("=P1000.jpg"), 10, std::string("=") + name);
+        items[1].data = ini;
+        ASSERT_EQ(ExtractBytes(BuildPackage(items)), 1) << name;
+        EXPECT_EQ(tarn::media::PictureBeingHandedOver(), "") << name;
+        tarn::media::EndHandingOverPicture();
+        ForgetPackageFiles();
+        std::memset(&g_Show, 0, sizeof g_Show);
+    }
+}

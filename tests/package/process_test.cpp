@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 #include "package/child_process.h"
@@ -66,6 +67,32 @@ TEST(RunProgram, WhatCannotStartIsReportedAsNotStarted) {
     chmod(text.c_str(), 0700);
     EXPECT_FALSE(tarn::RunProgram(text.c_str(), "x").started);
     EXPECT_FALSE(tarn::RunProgram(scratch.outside().c_str(), "x").started) << "a folder";
+}
+
+// The started program's environment can carry one more variable; the
+// caller hears of the start before the wait.
+TEST(RunProgram, TheStartIsReportedAndAnExtraVariableReplacesItsNamesake) {
+    ScratchFolder scratch;
+    const std::string log = scratch.outside() + "/log";
+    setenv("TARN_TEST_PLAYER_LOG", log.c_str(), 1);
+    setenv("TARN_TEST_PLAYER_MODE", "exit", 1);
+    setenv("TARN_TEST_EXTRA", "old", 1);
+    int starts = 0;
+    tarn::ProgramStart start;
+    start.extraVariable = "TARN_TEST_EXTRA=new";
+    start.started = [&] { ++starts; };
+    const std::string argument = scratch.outside() + "/show.ini";
+    EXPECT_TRUE(tarn::RunProgram(TARN_TEST_PLAYER, argument.c_str(), start).started);
+    EXPECT_EQ(starts, 1);
+#ifndef _WIN32
+    // A Windows player is never handed a variable.
+    EXPECT_EQ(ReadLog(log)["extra"], "new");
+#endif
+    EXPECT_STREQ(std::getenv("TARN_TEST_EXTRA"), "old") << "the caller's own environment stays";
+    unsetenv("TARN_TEST_EXTRA");
+
+    EXPECT_FALSE(tarn::RunProgram((scratch.outside() + "/absent").c_str(), "x", start).started);
+    EXPECT_EQ(starts, 1) << "what did not start is not reported as started";
 }
 
 #ifndef _WIN32

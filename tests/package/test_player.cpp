@@ -45,6 +45,7 @@ void Record(int argc, char** argv) {
     text << "argc=" << argc << "\n";
     text << "argv0=" << argv[0] << "\n";
     text << "argv1=" << argv[1] << "\n";
+    if (const char* extra = std::getenv("TARN_TEST_EXTRA")) text << "extra=" << extra << "\n";
 #ifndef _WIN32
     text << "executable=" << (access(argv[0], X_OK) == 0 ? 1 : 0) << "\n";
 #endif

@@ -120,6 +120,7 @@ HRESULT FfmpegGraph::Run() {
     // that comes later.
     if (kind_ == Kind::Still && visible_ != OAFALSE && owner_ && IsWindow(owner_)) {
         ws::PresentWindowNow(owner_);
+        PictureOnScreen();
     }
     return S_OK;
 }

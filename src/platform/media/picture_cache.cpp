@@ -74,10 +74,7 @@ public:
     StillResult Take(const Key& key, StillPicture* out) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            if (!taken_) {
-                taken_ = true;
-                wake_.notify_all();  // the worker finishes loading the libraries
-            }
+            taken_ = true;
             for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
                 if (*it == key) {
                     waiting_.erase(it);
@@ -119,6 +116,13 @@ public:
         return result;
     }
 
+    void Shown() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (shown_) return;
+        shown_ = true;
+        wake_.notify_all();  // the worker finishes loading the libraries
+    }
+
     bool Has(const Key& key) {
         std::unique_lock<std::mutex> lock(mutex_);
         done_.wait(lock, [&] {
@@ -141,6 +145,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         kept_.clear();
         taken_ = false;
+        shown_ = false;
     }
 
 private:
@@ -169,13 +174,13 @@ private:
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             wake_.wait(lock, [&] {
-                return stop_ || (!waiting_.empty() && takers_ == 0) || (taken_ && !librariesFinished_);
+                return stop_ || (!waiting_.empty() && takers_ == 0) || (shown_ && !librariesFinished_);
             });
             if (stop_) return;
             if (waiting_.empty() || takers_ != 0) {
-                // Nothing to decode now, and the show has its first picture:
-                // the rest of the media libraries load here, not on the
-                // user-interface thread and not before the first slide.
+                // Nothing to decode now, and the show's first picture is on
+                // screen: the rest of the media libraries load here, not on
+                // the user-interface thread and not before the first slide.
                 librariesFinished_ = true;
                 lock.unlock();
                 FinishLoadingPlayerLibraries();
@@ -214,6 +219,7 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     bool taken_ = false;  // a picture was taken: the show is running
+    bool shown_ = false;  // a picture was put on screen
     bool librariesFinished_ = false;
     std::thread worker_;
 };
@@ -235,6 +241,8 @@ StillResult DecodeStillPictureCached(const std::string& path, Size screen, Still
     if (!MakeKey(path, screen, &key)) return DecodeStillPicture(path.c_str(), screen, out);
     return Cache().Take(key, out);
 }
+
+void PictureOnScreen() { Cache().Shown(); }
 
 bool PictureIsPrepared(const std::string& path, Size screen) {
     Key key;

@@ -24,6 +24,11 @@ void PreparePicture(const std::string& path, Size screen);
 // here and kept.
 StillResult DecodeStillPictureCached(const std::string& path, Size screen, StillPicture* out);
 
+// A still picture is on screen: once the show's first one is, the worker
+// loads the rest of the media libraries when it has nothing to decode, not
+// while the first slide is being put on screen.
+void PictureOnScreen();
+
 // True when the picture of `path` for `screen` is kept (after waiting for a
 // decoding under way); for tests.
 bool PictureIsPrepared(const std::string& path, Size screen);

@@ -121,9 +121,9 @@ int64_t ModifiedNanos(const struct stat& info) {
 
 // Runs on its own thread. Whatever stops it early closes the socket, which
 // tells the player that nothing comes.
-void DecodeAndHandOver(const std::string& path, UniqueFd socket, UniqueFd memory) {
-    ScreenSize screen;
-    if (!GuessPrimaryScreenSize(&screen)) return;
+void DecodeAndHandOver(const std::string& path, Size known, UniqueFd socket, UniqueFd memory) {
+    ScreenSize screen{known.width, known.height};
+    if (screen.width < 1 && !GuessPrimaryScreenSize(&screen)) return;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
     About about;
@@ -154,6 +154,7 @@ void DecodeAndHandOver(const std::string& path, UniqueFd socket, UniqueFd memory
 struct Sender {
     std::mutex mutex;
     bool begun = false;
+    std::string path;
     UniqueFd socket;  // the player's end
     UniqueFd memory;
     UniqueFd socketCopy;  // inheritable copies, while the player starts
@@ -198,9 +199,8 @@ bool IsA(int fd, mode_t kind) {
     return ::fstat(fd, &info) == 0 && (info.st_mode & S_IFMT) == kind;
 }
 
-}  // namespace
-
-void BeginHandingOverPicture(const char* path) {
+// A screen of width 0: the one the X server reports.
+void BeginHandingOver(const char* path, Size screen) {
     Sender& sender = TheSender();
     std::lock_guard<std::mutex> lock(sender.mutex);
     if (sender.begun || path == nullptr || !NamedAsJpeg(path)) return;
@@ -214,13 +214,29 @@ void BeginHandingOverPicture(const char* path) {
     UniqueFd memoryForDecoder(::fcntl(memory.Get(), F_DUPFD_CLOEXEC, 3));
     if (!memoryForDecoder.Valid()) return;
     try {
-        sender.decoder = std::jthread(DecodeAndHandOver, std::string(path), std::move(ours),
+        sender.decoder = std::jthread(DecodeAndHandOver, std::string(path), screen, std::move(ours),
                                       std::move(memoryForDecoder));
     } catch (const std::system_error&) {
         return;  // no thread: the player decodes the picture itself
     }
+    sender.path = path;
     sender.socket = std::move(theirs);
     sender.memory = std::move(memory);
+}
+
+}  // namespace
+
+void BeginHandingOverPicture(const char* path) { BeginHandingOver(path, Size{}); }
+
+void BeginHandingOverPicture(const char* path, Size screen) {
+    if (screen.width < 1 || screen.height < 1) return;
+    BeginHandingOver(path, screen);
+}
+
+std::string PictureBeingHandedOver() {
+    Sender& sender = TheSender();
+    std::lock_guard<std::mutex> lock(sender.mutex);
+    return sender.path;
 }
 
 std::string PrepareHandoverForChild() {
@@ -254,6 +270,8 @@ void EndHandingOverPicture() {
     Sender& sender = TheSender();
     std::lock_guard<std::mutex> lock(sender.mutex);
     if (sender.decoder.joinable()) sender.decoder.join();
+    sender.begun = false;
+    sender.path.clear();
     sender.socketCopy.Reset();
     sender.memoryCopy.Reset();
     sender.socket.Reset();
@@ -290,6 +308,7 @@ bool TakeHandedPicture(const std::string& path, int64_t fileSize, int64_t modifi
         memory = std::move(receiver.memory);
     }
     if (!socket.Valid() || !memory.Valid()) return false;
+    if (screen.width < 1 || screen.height < 1 || screen.width > kMostSide || screen.height > kMostSide) return false;
 
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -306,6 +325,11 @@ bool TakeHandedPicture(const std::string& path, int64_t fileSize, int64_t modifi
         return false;
     }
 
+    // The picture's memory is made ready while the package process still
+    // decodes: a fitted picture is never larger than the screen.
+    ws::Pixels picture;
+    picture.data.resize(static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height));
+
     Ready ready;
     if (!ReceiveAll(socket.Get(), &ready, sizeof ready, deadline) || ready.magic != kReadyMagic) return false;
     if (ready.width < 1 || ready.height < 1 || ready.width > kMostSide || ready.height > kMostSide ||
@@ -318,7 +342,6 @@ bool TakeHandedPicture(const std::string& path, int64_t fileSize, int64_t modifi
     if (::fstat(memory.Get(), &info) != 0 || static_cast<uint64_t>(info.st_size) != pixels * sizeof(uint32_t)) {
         return false;
     }
-    ws::Pixels picture;
     picture.width = ready.width;
     picture.height = ready.height;
     picture.data.resize(pixels);

@@ -6,6 +6,8 @@ namespace tarn::media {
 
 void BeginHandingOverPicture(const char*) {}
 
+std::string PictureBeingHandedOver() { return {}; }
+
 std::string PrepareHandoverForChild() { return {}; }
 
 void ForgetHandoverCopies() {}
