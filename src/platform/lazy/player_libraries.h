@@ -1,7 +1,8 @@
 // SDL and FFmpeg are needed only when the program plays a show. The player
-// executable does not link them: a package process, which only copies files
-// and waits, would otherwise spend tens of milliseconds and megabytes of
-// memory loading 160 shared libraries it never calls.
+// executable does not link them: a package process, which copies files and
+// waits, would otherwise spend tens of milliseconds and megabytes of memory
+// loading 160 shared libraries it never calls. (It loads libavutil and
+// libswscale alone when it decodes the first slide's JPEG for its player.)
 #pragma once
 
 namespace tarn {

@@ -87,8 +87,9 @@ bool StartPlayerPlatform(const char* firstPicture) {
     media::AcceptHandedPicture();
 
     // Nothing calls SDL or FFmpeg before this point: the package process,
-    // which never gets here, does not load them at all. Without them there
-    // is no show, as without a screen. The codec and format libraries, which
+    // which never gets here, loads none of them but the two that scale the
+    // first picture it hands over. Without them there is no show, as
+    // without a screen. The codec and format libraries, which
     // take longest to load and which a JPEG slide does not need, follow on
     // the media's thread once the show has its first picture.
     if (!LoadPlayerDisplayLibraries()) return false;
