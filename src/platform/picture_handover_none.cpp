@@ -1,5 +1,7 @@
-// On Windows the player decodes its first picture itself, as it does every
-// picture: the package process hands nothing over and starts no decoding.
+// For builds whose package process hands no picture over and starts no
+// decoding: Windows, where the player decodes its first picture itself as it
+// does every picture, and programs made of the package code alone (the fuzz
+// targets).
 #include "platform/picture_handover.h"
 
 namespace tarn::media {
