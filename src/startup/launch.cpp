@@ -173,6 +173,23 @@ int RewriteShowDescription() {
     return result;
 }
 
+int32_t FirstSlideFile(char* path, size_t size) {
+    char key[32];
+    SlideKey(key, "Image%d", SLIDE_KEY_BASE);
+    char value[kValueBytes];
+    GetPrivateProfileStringA("SLIDES", key, "", value, sizeof value, g_Show.ShowDescriptionPath);
+    char decorated[kValueBytes];
+    if (!DecoratedName(value, decorated) || std::strlen(decorated) >= size) return -1;
+    int32_t slot = -1;
+    const int32_t count = g_PackageFiles.count < PACKAGE_MAX_ENTRIES ? g_PackageFiles.count
+                                                                    : PACKAGE_MAX_ENTRIES;
+    for (int32_t entry = 0; entry < count; ++entry) {
+        if (SameEntryName(g_Show.Entries[entry].name, value)) slot = entry;
+    }
+    std::memcpy(path, decorated, std::strlen(decorated) + 1);
+    return slot;
+}
+
 int LaunchPlayer() {
     // Everything the clean-up afterwards needs is read now: the player
     // deletes the show description when it closes.
@@ -189,7 +206,6 @@ int LaunchPlayer() {
         if (!handover.empty()) start.extraVariable = handover.c_str();
         start.started = [] { tarn::media::ForgetHandoverCopies(); };
         tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath, start);
-        tarn::media::ForgetHandoverCopies();  // also when the player did not start
     }
 
     // However the player ended, nothing of the show stays behind but the

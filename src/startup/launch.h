@@ -2,5 +2,15 @@
 // start of the extracted player.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 int RewriteShowDescription();
+
+// The file the rewrite will name for the first slide, read from the show
+// description as extracted: its path, as the player will read it, in `path`
+// (`size` bytes), and the slot of the entry that holds it, the last of its
+// name (a later entry's file replaces an earlier one's). -1, and `path`
+// untouched, when the first slide names no entry of the package.
+int32_t FirstSlideFile(char* path, size_t size);
 int LaunchPlayer();

@@ -7,6 +7,7 @@
 #include "platform/kernel/process.h"
 #include "platform/picture_handover.h"
 #include "show/show_record.h"
+#include "startup/launch.h"
 #include "startup/package_directory.h"
 #include "startup/package_files.h"
 
@@ -81,35 +82,20 @@ bool ExtractEntry(HANDLE package, int32_t slot) {
     return output.Close();
 }
 
-// The slot of the file the first slide shows, read from the show
-// description as extracted: the last entry of the name it gives (a later
-// entry's file replaces an earlier one's); -1 when it names none. The name
-// counts as the rewrite will write it, exactly as given.
-int32_t FirstPictureSlot(int32_t count) {
-    char key[32];
-    std::snprintf(key, sizeof key, "Image%d", SLIDE_KEY_BASE);
-    char name[MAX_PATH] = {};
-    GetPrivateProfileStringA("SLIDES", key, "", name, sizeof name, g_Show.ShowDescriptionPath);
-    int32_t found = -1;
-    for (int32_t slot = 2; slot < count && name[0] != '\0'; ++slot) {
-        if (std::strcmp(g_Show.Entries[slot].name, name) == 0) found = slot;
-    }
-    return found;
-}
-
 bool ExtractEntries(HANDLE package, int32_t count) {
     for (int32_t slot = 0; slot < count; ++slot) {
         if (!PathFits(g_Show.TempFileDecorator, g_Show.Entries[slot].name)) return false;
     }
     if (SetFilePointer(package, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
     int32_t firstPicture = -1;
+    char firstPicturePath[MAX_PATH] = {};
     for (int32_t slot = 0; slot < count; ++slot) {
         if (tarn::TerminationSignalCaught() != 0) return false;
         if (!ExtractEntry(package, slot)) return false;
-        if (slot == 1) firstPicture = FirstPictureSlot(count);
+        if (slot == 1) firstPicture = FirstSlideFile(firstPicturePath, sizeof firstPicturePath);
         // The first slide's picture decodes for the player on the other core
         // while the rest of the files are copied.
-        if (slot == firstPicture) tarn::media::BeginHandingOverPicture(g_PackageFiles.entries[slot].path);
+        if (slot == firstPicture) tarn::media::BeginHandingOverPicture(firstPicturePath);
     }
     return true;
 }

@@ -63,20 +63,6 @@ bool SendAll(int socket, const void* data, size_t size) {
     return true;
 }
 
-bool WriteAll(int file, const void* data, size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    off_t at = 0;
-    while (size > 0) {
-        const ssize_t written = ::pwrite(file, bytes, size, at);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        at += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Receives exactly `size` bytes, waiting at most until `deadline` (a
 // monotonic time in milliseconds) for them.
 bool ReceiveAll(int socket, void* data, size_t size, int64_t deadline) {
@@ -99,16 +85,18 @@ bool ReceiveAll(int socket, void* data, size_t size, int64_t deadline) {
     return true;
 }
 
-bool ReadAll(int file, void* data, size_t size) {
-    auto* bytes = static_cast<char*>(data);
+// Moves `size` bytes between `data` and the file from its start, with
+// `io` (pread or pwrite) called until all have gone.
+template <typename Byte, typename Io>
+bool WholeFromStart(Io io, int file, Byte* data, size_t size) {
     off_t at = 0;
     while (size > 0) {
-        const ssize_t got = ::pread(file, bytes, size, at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        bytes += got;
-        at += got;
-        size -= static_cast<size_t>(got);
+        const ssize_t moved = io(file, data, size, at);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) return false;
+        data += moved;
+        at += moved;
+        size -= static_cast<size_t>(moved);
     }
     return true;
 }
@@ -138,7 +126,10 @@ void DecodeAndHandOver(const std::string& path, Size known, UniqueFd socket, Uni
     StillPicture picture;
     if (!DecodeNamedJpeg(path.c_str(), Size{screen.width, screen.height}, &picture) || !picture.frame) return;
     const ws::VideoFrame& frame = *picture.frame;
-    if (!WriteAll(memory.Get(), frame.data.data(), frame.data.size() * sizeof(uint32_t))) return;
+    if (!WholeFromStart(::pwrite, memory.Get(), reinterpret_cast<const char*>(frame.data.data()),
+                        frame.data.size() * sizeof(uint32_t))) {
+        return;
+    }
     memory.Reset();
     Ready ready;
     ready.width = frame.width;
@@ -332,9 +323,8 @@ bool TakeHandedPicture(const std::string& path, int64_t fileSize, int64_t modifi
 
     Ready ready;
     if (!ReceiveAll(socket.Get(), &ready, sizeof ready, deadline) || ready.magic != kReadyMagic) return false;
-    if (ready.width < 1 || ready.height < 1 || ready.width > kMostSide || ready.height > kMostSide ||
-        ready.width > screen.width || ready.height > screen.height || ready.sourceWidth < 1 ||
-        ready.sourceHeight < 1 || ready.orientation < 1 || ready.orientation > 8) {
+    if (ready.width < 1 || ready.height < 1 || ready.width > screen.width || ready.height > screen.height ||
+        ready.sourceWidth < 1 || ready.sourceHeight < 1 || ready.orientation < 1 || ready.orientation > 8) {
         return false;
     }
     const size_t pixels = static_cast<size_t>(ready.width) * static_cast<size_t>(ready.height);
@@ -345,7 +335,10 @@ bool TakeHandedPicture(const std::string& path, int64_t fileSize, int64_t modifi
     picture.width = ready.width;
     picture.height = ready.height;
     picture.data.resize(pixels);
-    if (!ReadAll(memory.Get(), picture.data.data(), pixels * sizeof(uint32_t))) return false;
+    if (!WholeFromStart(::pread, memory.Get(), reinterpret_cast<char*>(picture.data.data()),
+                        pixels * sizeof(uint32_t))) {
+        return false;
+    }
 
     out->source = Size{ready.sourceWidth, ready.sourceHeight};
     out->reducedLevel = ready.reducedLevel;
