@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "package_listing.h"
 #include "package_writer.h"
@@ -37,30 +40,47 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, ignored);
 }
 
-// Redraws one line on the terminal at each whole percent.
+// The same name once made absolute, for files that need not exist yet.
+bool SamePath(const std::string& a, const std::string& b) {
+    std::error_code ignored;
+    return fs::absolute(a, ignored).lexically_normal() == fs::absolute(b, ignored).lexically_normal();
+}
+
+// Redraws one line on the terminal at each whole percent and at each entry:
+// what is being written and how far the package is.
 class ProgressLine {
 public:
     ProgressLine(std::ostream& err, const std::string& output) : err_(err), output_(output) {}
     ~ProgressLine() {
-        if (shown_) err_ << "\n";
+        if (shown_ != 0) err_ << "\n";
     }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
-    void operator()(uint64_t written, uint64_t total) {
+    void operator()(const std::string& entry, uint64_t written, uint64_t total) {
         const int percent = total == 0 ? 100 : static_cast<int>(written * 100 / total);
-        if (percent == percent_) return;
+        if (percent == percent_ && entry == entry_) return;
         percent_ = percent;
-        shown_ = true;
-        err_ << "\rtarnpack: writing " << output_ << " " << std::setw(3) << percent << "% ("
-             << (written >> 20) << " of " << (total >> 20) << " MiB)" << std::flush;
+        entry_ = entry;
+        std::ostringstream line;
+        line << "tarnpack: writing " << output_ << " " << std::setw(3) << percent << "% (" << std::fixed
+             << std::setprecision(1) << static_cast<double>(written) / (1 << 20) << " of "
+             << static_cast<double>(total) / (1 << 20) << " MiB)";
+        if (!entry.empty()) line << " " << entry;
+        std::string text = line.str();
+        const size_t length = text.size();
+        // Blanks over the rest of a longer line before.
+        if (length < shown_) text.append(shown_ - length, ' ');
+        shown_ = length;
+        err_ << "\r" << text << std::flush;
     }
 
 private:
     std::ostream& err_;
     std::string output_;
     int percent_ = -1;
-    bool shown_ = false;
+    std::string entry_;
+    size_t shown_ = 0;  // the characters of the last line drawn
 };
 
 // The first `limit` bytes (at most) of an entry's data.
@@ -99,23 +119,78 @@ std::vector<std::string> MissingFiles(const std::string& description, const Pack
     return missing;
 }
 
+// Writes the show description made from a folder, for the author to edit.
+bool WriteShowDescription(const std::string& path, const std::string& text, std::string* error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (out) out.close();
+    if (!out) {
+        *error = "cannot write the show description " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// The package plan of the show made from the files of `options`, and its
+// show description in `text`.
+bool PlanFolderShow(const CreateOptions& options, PackagePlan* plan, std::string* text, std::ostream& err,
+                    std::string* error) {
+    // Names relative to the written show description's folder; absolute
+    // names when none is written.
+    std::string base;
+    std::string descriptionName = "show.ini";
+    if (!options.writeIni.empty()) {
+        std::error_code code;
+        const fs::path absolute = fs::absolute(options.writeIni, code);
+        if (code) {
+            *error = options.writeIni + ": " + code.message();
+            return false;
+        }
+        base = absolute.lexically_normal().parent_path().string();
+        descriptionName = absolute.filename().string();
+    }
+    FolderShow show;
+    if (!MakeFolderShow(options.folderShow, base, &show, error)) return false;
+    for (const std::string& file : show.leftOut) err << "tarnpack: left out " << file << "\n";
+    *text = show.description;
+    return PlanPackageFromText(show.description, base, descriptionName, options.playerPath, plan, error);
+}
+
 }  // namespace
 
 int Create(const CreateOptions& options, std::ostream& out, std::ostream& err) {
-    for (const std::string& input : {options.showPath, options.playerPath}) {
+    const bool fromFolder = options.showPath.empty();
+    std::vector<std::string> inputs{options.playerPath};
+    if (!fromFolder) inputs.push_back(options.showPath);
+    if (!options.writeIni.empty() && (SameFile(options.writeIni, options.outputPath) ||
+                                      SamePath(options.writeIni, options.outputPath))) {
+        return Error(err, "the show description " + options.writeIni + " and the output are the same file");
+    }
+    for (const std::string& input : inputs) {
         if (SameFile(input, options.outputPath)) {
             return Error(err, "the output " + options.outputPath + " would replace " + input);
         }
     }
     PackagePlan plan;
     std::string error;
-    if (!PlanPackage(options.showPath, options.playerPath, &plan, &error)) return Error(err, error);
+    std::string description;
+    if (fromFolder ? !PlanFolderShow(options, &plan, &description, err, &error)
+                   : !PlanPackage(options.showPath, options.playerPath, &plan, &error)) {
+        return Error(err, error);
+    }
     for (const PlannedEntry& entry : plan.entries) {
-        if (!entry.path.empty() && SameFile(entry.path, options.outputPath)) {
+        if (entry.path.empty()) continue;
+        if (SameFile(entry.path, options.outputPath)) {
             return Error(err, "the output " + options.outputPath + " would replace " + entry.path);
+        }
+        if (!options.writeIni.empty() && SameFile(entry.path, options.writeIni)) {
+            return Error(err, "the show description " + options.writeIni + " would replace " + entry.path);
         }
     }
     for (const std::string& warning : plan.warnings) err << "tarnpack: warning: " << warning << "\n";
+    if (!options.writeIni.empty() && !WriteShowDescription(options.writeIni, description, &error)) {
+        return Error(err, error);
+    }
 
     WriteSettings settings;
     settings.keepJpeg = options.keepJpeg;

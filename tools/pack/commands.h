@@ -5,10 +5,17 @@
 #include <ostream>
 #include <string>
 
+#include "folder_show.h"
+
 namespace tarnpack {
 
 struct CreateOptions {
+    // A show description written by the author; when empty, the show is
+    // made from `folderShow`'s inputs, and written to `writeIni` too when
+    // that is set.
     std::string showPath;
+    FolderShowOptions folderShow;
+    std::string writeIni;
     std::string outputPath;
     std::string playerPath;  // the player to pack
     bool showProgress = false;

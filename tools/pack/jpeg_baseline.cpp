@@ -224,4 +224,6 @@ BaselineResult WriteAsBaseline(const std::string& path, uint64_t size, const Byt
     return result;
 }
 
+bool JpegRewriteAvailable() { return true; }
+
 }  // namespace tarnpack

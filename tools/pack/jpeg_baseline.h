@@ -29,6 +29,10 @@ enum class BaselineResult {
     SinkRefused,   // `sink` returned false; nothing more was given to it
 };
 
+// Whether this build can rewrite JPEGs (it has libjpeg); without it every
+// file is stored as it is.
+bool JpegRewriteAvailable();
+
 // Rewrites the first `size` bytes of the file at `path`, which must be
 // exactly one JPEG picture, unless it is stored best as it is. The
 // coefficients of one picture are in memory at a time; the output goes to

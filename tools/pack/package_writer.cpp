@@ -150,9 +150,15 @@ public:
         return false;
     }
 
+    // The entry whose bytes come next.
+    void Begin(const std::string& entry) {
+        entry_ = entry;
+        if (progress_) progress_(entry_, written_ < total_ ? written_ : total_, total_);
+    }
+
     // The whole written, whatever the estimate was: stored JPEGs change size.
     void ReportDone() {
-        if (progress_) progress_(total_, total_);
+        if (progress_) progress_({}, total_, total_);
     }
 
 private:
@@ -171,7 +177,7 @@ private:
             return Fail(std::string("cannot write the package: ") + std::strerror(errno));
         }
         written_ += size;
-        if (progress_) progress_(written_ < total_ ? written_ : total_, total_);
+        if (progress_) progress_(entry_, written_ < total_ ? written_ : total_, total_);
         return true;
     }
 
@@ -181,6 +187,7 @@ private:
     std::string* error_;
     std::vector<char> buffer_;
     uint64_t written_ = 0;
+    std::string entry_;
 };
 
 std::string Directory(const PackagePlan& plan) {
@@ -212,6 +219,7 @@ bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSetti
     Copier copier(pending.fd(), plan.totalBytes + directoryBytes, settings.progress, error);
     uint64_t stored = 0;
     for (PlannedEntry& entry : plan.entries) {
+        copier.Begin(entry.name);
         bool copied;
         if (!entry.path.empty() && entry.showFile && !settings.keepJpeg) {
             copied = copier.ShowFile(entry);
@@ -222,6 +230,7 @@ bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSetti
         stored += entry.size;
     }
     plan.totalBytes = stored;
+    copier.Begin({});
     if (!copier.Bytes(Directory(plan))) return false;
     if (tarn::TerminationSignalCaught() != 0) return copier.Fail("interrupted");
     if (!pending.Commit(error)) return false;

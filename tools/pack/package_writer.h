@@ -10,8 +10,9 @@
 
 namespace tarnpack {
 
-// Told the bytes written so far and the bytes in all.
-using ProgressReport = std::function<void(uint64_t written, uint64_t total)>;
+// Told the entry being written (its name in the package; empty for the
+// directory at the end), the bytes written so far and the bytes in all.
+using ProgressReport = std::function<void(const std::string& entry, uint64_t written, uint64_t total)>;
 
 struct WriteSettings {
     ProgressReport progress;  // may be empty

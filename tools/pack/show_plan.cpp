@@ -1,10 +1,6 @@
 #include "show_plan.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -32,8 +28,8 @@ std::string FileNameOf(const std::string& path) { return fs::path(path).filename
 
 class Planner {
 public:
-    Planner(const std::string& showPath, PackagePlan* plan, std::string* error)
-        : folder_(fs::path(showPath).parent_path()), plan_(plan), error_(error) {}
+    Planner(const std::string& folder, PackagePlan* plan, std::string* error)
+        : folder_(folder), plan_(plan), error_(error) {}
 
     bool AddPlayer(const std::string& playerPath) {
         PlayerImage image;
@@ -42,9 +38,9 @@ public:
         return Add({namer_.Claim(FileNameOf(playerPath)), "the player", playerPath, "", image.size});
     }
 
-    // Reserves entry 1; its data come last, once rewritten.
-    bool AddShowDescription(const std::string& showPath) {
-        return Add({namer_.Claim(FileNameOf(showPath)), "the show description", "", "", 0});
+    // Reserves entry 1, called `fileName`; its data come last, once rewritten.
+    bool AddShowDescription(const std::string& fileName) {
+        return Add({namer_.Claim(fileName), "the show description", "", "", 0});
     }
 
     // The entry name for the file `value` names (`origin` is its key),
@@ -52,25 +48,31 @@ public:
     std::optional<std::string> AddNamedFile(const std::string& origin, const std::string& value) {
         const fs::path named(value);
         const fs::path path = named.is_absolute() ? named : folder_ / named;
-        struct stat status {};
-        if (stat(path.c_str(), &status) != 0) {
-            Fail(origin + " names \"" + value + "\": " + path.string() + ": " + std::strerror(errno));
+        std::error_code code;
+        const fs::file_status status = fs::status(path, code);
+        if (code) {
+            Fail(origin + " names \"" + value + "\": " + path.string() + ": " + code.message());
             return std::nullopt;
         }
-        if (!S_ISREG(status.st_mode)) {
+        if (!fs::is_regular_file(status)) {
             Fail(origin + " names \"" + value + "\": " + path.string() + " is not a file");
             return std::nullopt;
         }
-        char resolved[PATH_MAX];
-        const std::string key = realpath(path.c_str(), resolved) != nullptr ? resolved : path.string();
+        const uint64_t size = fs::file_size(path, code);
+        if (code) {
+            Fail(origin + " names \"" + value + "\": " + path.string() + ": " + code.message());
+            return std::nullopt;
+        }
+        const fs::path resolved = fs::canonical(path, code);
+        const std::string key = code ? path.string() : resolved.string();
         const auto known = byFile_.find(key);
         if (known != byFile_.end()) return known->second;
-        if (static_cast<uint64_t>(status.st_size) >= PACKAGE_ENTRY_SIZE_LIMIT) {
+        if (size >= PACKAGE_ENTRY_SIZE_LIMIT) {
             Fail(origin + " names " + path.string() + ", which is 2 GiB or larger");
             return std::nullopt;
         }
         const std::string name = namer_.Claim(FileNameOf(key));
-        PlannedEntry entry{name, origin, path.string(), "", static_cast<uint64_t>(status.st_size)};
+        PlannedEntry entry{name, origin, path.string(), "", size};
         entry.showFile = true;
         if (!Add(std::move(entry))) {
             return std::nullopt;
@@ -113,12 +115,13 @@ private:
 };
 
 bool ReadShowText(const std::string& showPath, std::string* text, std::string* error) {
-    struct stat status {};
-    if (stat(showPath.c_str(), &status) != 0) {
-        *error = "cannot read the show description " + showPath + ": " + std::strerror(errno);
+    std::error_code code;
+    const fs::file_status status = fs::status(showPath, code);
+    if (code) {
+        *error = "cannot read the show description " + showPath + ": " + code.message();
         return false;
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (!fs::is_regular_file(status)) {
         *error = "the show description " + showPath + " is not a file";
         return false;
     }
@@ -148,8 +151,15 @@ bool PlanPackage(const std::string& showPath, const std::string& playerPath, Pac
     *plan = PackagePlan{};
     std::string text;
     if (!ReadShowText(showPath, &text, error)) return false;
-    Planner planner(showPath, plan, error);
-    if (!planner.AddPlayer(playerPath) || !planner.AddShowDescription(showPath)) return false;
+    return PlanPackageFromText(std::move(text), fs::path(showPath).parent_path().string(), FileNameOf(showPath),
+                               playerPath, plan, error);
+}
+
+bool PlanPackageFromText(std::string text, const std::string& folder, const std::string& descriptionName,
+                         const std::string& playerPath, PackagePlan* plan, std::string* error) {
+    *plan = PackagePlan{};
+    Planner planner(folder, plan, error);
+    if (!planner.AddPlayer(playerPath) || !planner.AddShowDescription(descriptionName)) return false;
 
     const std::string background = Value(text, "OPTIONS", "BackgroundSound");
     if (!background.empty()) {

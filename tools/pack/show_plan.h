@@ -36,4 +36,9 @@ struct PackagePlan {
 bool PlanPackage(const std::string& showPath, const std::string& playerPath, PackagePlan* plan,
                  std::string* error);
 
+// The same for a show description held in memory: `text`, whose relative
+// names are taken from `folder`, packed as the entry `descriptionName`.
+bool PlanPackageFromText(std::string text, const std::string& folder, const std::string& descriptionName,
+                         const std::string& playerPath, PackagePlan* plan, std::string* error);
+
 }  // namespace tarnpack
