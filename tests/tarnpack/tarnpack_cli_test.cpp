@@ -183,7 +183,7 @@ TEST_F(TarnpackTool, ErrorsAreClearAndLeaveNothingHalfWritten) {
         {"a slide without a picture", "[SLIDES]\r\nCount=2\r\nImage1000=a.jpg\r\n", ini, "Image1001"},
         {"a folder named as a slide", "[SLIDES]\r\nCount=1\r\nImage1000=.\r\n", ini, "is not a file"},
         {"a missing show description", "", show_ + "/absent.ini", "cannot read the show description"},
-        {"a folder as show description", "", show_, "is not a file"},
+        {"a folder without pictures or clips", "", show_ + "/pics", "no pictures or clips in"},
     };
     for (const Case& c : cases) {
         if (!c.ini.empty()) Put(ini, c.ini);

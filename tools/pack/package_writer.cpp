@@ -1,15 +1,13 @@
 #include "package_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "jpeg_baseline.h"
+#include "pending_output.h"
 #include "platform/kernel/process.h"
 #include "show/show_record.h"
 #include "startup/package_directory.h"
@@ -19,97 +17,27 @@ namespace {
 
 constexpr size_t kCopyBytes = 1 << 20;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { Close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool Close() {
-        if (fd_ < 0) return true;
-        const bool closed = close(fd_) == 0;
-        fd_ = -1;
-        return closed;
-    }
-
-private:
-    int fd_;
-};
-
-// The new package under a temporary name beside the output; removed unless
-// it was put in place.
-class PendingOutput {
-public:
-    explicit PendingOutput(const std::string& output)
-        : output_(output), path_(output + ".tarnpack-XXXXXX"), file_(mkstemp(path_.data())) {
-        if (file_.get() < 0) path_.clear();
-    }
-    ~PendingOutput() {
-        file_.Close();
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-    PendingOutput(const PendingOutput&) = delete;
-    PendingOutput& operator=(const PendingOutput&) = delete;
-
-    bool IsOpen() const { return !path_.empty(); }
-    int fd() const { return file_.get(); }
-
-    bool Commit(std::string* error) {
-        const mode_t mask = umask(0);
-        umask(mask);
-        if (fchmod(file_.get(), 0777 & ~mask) != 0 || !file_.Close()) {
-            *error = "cannot finish " + path_ + ": " + std::strerror(errno);
-            return false;
-        }
-        if (rename(path_.c_str(), output_.c_str()) != 0) {
-            *error = "cannot write " + output_ + ": " + std::strerror(errno);
-            return false;
-        }
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string output_;
-    std::string path_;
-    Descriptor file_;
-};
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 class Copier {
 public:
-    Copier(int out, uint64_t total, const ProgressReport& progress, std::string* error)
+    Copier(PendingOutput& out, uint64_t total, const ProgressReport& progress, std::string* error)
         : out_(out), total_(total), progress_(progress), error_(error), buffer_(kCopyBytes) {}
 
     bool Bytes(const std::string& data) { return Write(data.data(), data.size()); }
 
     // The first `size` bytes of the file at `path`.
     bool File(const PlannedEntry& entry) {
-        Descriptor in(open(entry.path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (in.get() < 0) return Fail("cannot read " + entry.path + ": " + std::strerror(errno));
+        std::ifstream in(entry.path, std::ios::binary);
+        if (!in) return Fail("cannot read " + entry.path + ": " + std::strerror(errno));
         uint64_t left = entry.size;
         while (left > 0) {
             if (tarn::TerminationSignalCaught() != 0) return Fail("interrupted");
             const size_t want = left < buffer_.size() ? static_cast<size_t>(left) : buffer_.size();
-            const ssize_t n = read(in.get(), buffer_.data(), want);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return Fail("cannot read " + entry.path + ": " + std::strerror(errno));
+            in.read(buffer_.data(), static_cast<std::streamsize>(want));
+            const size_t n = static_cast<size_t>(in.gcount());
+            if (in.bad()) return Fail("cannot read " + entry.path + ": " + std::strerror(errno));
             if (n == 0) return Fail(entry.path + " became shorter while it was packed");
-            if (!Write(buffer_.data(), static_cast<size_t>(n))) return false;
-            left -= static_cast<uint64_t>(n);
+            if (!Write(buffer_.data(), n)) return false;
+            left -= n;
         }
         return true;
     }
@@ -164,24 +92,19 @@ public:
 private:
     // Drops what was written after `position`.
     bool Rewind(uint64_t position) {
-        const off_t offset = static_cast<off_t>(position);
-        if (ftruncate(out_, offset) != 0 || lseek(out_, offset, SEEK_SET) != offset) {
-            return Fail(std::string("cannot write the package: ") + std::strerror(errno));
-        }
+        if (!out_.Truncate(position)) return Fail(out_.Error());
         written_ = position;
         return true;
     }
 
     bool Write(const char* data, size_t size) {
-        if (!WriteAll(out_, data, size)) {
-            return Fail(std::string("cannot write the package: ") + std::strerror(errno));
-        }
+        if (!out_.Write(data, size)) return Fail(out_.Error());
         written_ += size;
         if (progress_) progress_(entry_, written_ < total_ ? written_ : total_, total_);
         return true;
     }
 
-    int out_;
+    PendingOutput& out_;
     uint64_t total_;
     const ProgressReport& progress_;
     std::string* error_;
@@ -211,12 +134,12 @@ bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSetti
     tarn::CatchTerminationSignals();
     PendingOutput pending(output);
     if (!pending.IsOpen()) {
-        *error = "cannot write " + output + ": " + std::strerror(errno);
+        *error = pending.Error();
         return false;
     }
     // The directory, written last, holds the sizes as stored.
     const uint64_t directoryBytes = plan.entries.size() * PACKAGE_RECORD_BYTES + PACKAGE_TRAILER_BYTES;
-    Copier copier(pending.fd(), plan.totalBytes + directoryBytes, settings.progress, error);
+    Copier copier(pending, plan.totalBytes + directoryBytes, settings.progress, error);
     uint64_t stored = 0;
     for (PlannedEntry& entry : plan.entries) {
         copier.Begin(entry.name);
@@ -233,7 +156,7 @@ bool WritePackage(PackagePlan& plan, const std::string& output, const WriteSetti
     copier.Begin({});
     if (!copier.Bytes(Directory(plan))) return false;
     if (tarn::TerminationSignalCaught() != 0) return copier.Fail("interrupted");
-    if (!pending.Commit(error)) return false;
+    if (!pending.Commit()) return copier.Fail(pending.Error());
     copier.ReportDone();
     return true;
 }
