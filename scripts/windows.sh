@@ -1,20 +1,19 @@
 #!/usr/bin/env bash
 # The Windows x86 build: installs the cross compiler and Wine, cross-builds
-# tarnplayer.exe and the display-free unit suites, and runs them under Wine.
+# tarnplayer.exe, tarnpack.exe and the display-free unit suites, and runs
+# them under Wine.
 #
 #   scripts/windows.sh install   only the Debian packages (idempotent)
 #   scripts/windows.sh build     install, then cross-build into build-win/
 #   scripts/windows.sh test      build, then the suites and the packaged-show
 #                                smoke test under Wine on Xvfb (the default)
 #
-# TARN_WINDOWS_BUILD_DIR (build-win) and TARN_BUILD_DIR (build: the Linux
-# build whose tarnpack makes the smoke test's package) may be changed.
+# TARN_WINDOWS_BUILD_DIR (build-win) may be changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 step="${1:-test}"
 build_dir="${TARN_WINDOWS_BUILD_DIR:-build-win}"
-linux_build_dir="${TARN_BUILD_DIR:-build}"
 jobs="${TARN_JOBS:-2}"
 
 install_packages() {
@@ -112,6 +111,4 @@ start_session
 
 (cd "$build_dir" && ctest --output-on-failure --timeout 300)
 
-cmake -S . -B "$linux_build_dir" >/dev/null
-cmake --build "$linux_build_dir" -j"$jobs" --target tarnpack
-bash tests/windows/packaged_show_smoke.sh "$build_dir/tarnplayer.exe" "$linux_build_dir/tarnpack"
+bash tests/windows/packaged_show_smoke.sh "$build_dir/tarnplayer.exe" "$build_dir/tarnpack.exe"

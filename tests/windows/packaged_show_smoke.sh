@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# A Windows package played under Wine: it extracts into Wine's temporary
-# folder, plays a timed show (a picture with its sound, then a clip with
+# A Windows package made by tarnpack.exe under Wine from a folder of slides,
+# and played under Wine: it extracts into Wine's temporary folder, plays a
+# timed show (a picture with its sound, then a clip with
 # sound, over a looping background tune), shows each picture fitted to the
 # 1024x768 screen, and leaves nothing of the show in the temporary folder
 # when it has ended. Then the same again with a temporary folder whose path
 # holds a space.
 #
-#   tests/windows/packaged_show_smoke.sh TARNPLAYER_EXE TARNPACK
+#   tests/windows/packaged_show_smoke.sh TARNPLAYER_EXE TARNPACK_EXE
 #
+# tarnpack.exe packs the tarnplayer.exe beside it; given a player from
+# another folder, it is told which.
 # Expects WINEPREFIX, a HOME whose ALSA default is a null device, and
 # DISPLAY (a 1024x768 screen) to be set by the caller (scripts/windows.sh).
 set -euo pipefail
@@ -25,22 +28,29 @@ fail() {
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 
-# Slide 1: a green picture wider than the screen (fitted to 1024x512 at
+# The folder of the show, in name order: slide 1, a green picture wider than the screen (fitted to 1024x512 at
 # top 128) with a one-second tone. Slide 2: a 1280x720 clip, red on the
 # left and blue on the right (fitted to 1024x576 at top 96), with a tone.
-ff -f lavfi -i "color=c=0x00c000:s=2000x1000" -frames:v 1 -q:v 2 "$work/picture.jpg"
-ff -f lavfi -i "sine=frequency=880:d=1" "$work/tone.wav"
+mkdir "$work/slides"
+ff -f lavfi -i "color=c=0x00c000:s=2000x1000" -frames:v 1 -q:v 2 "$work/slides/1-picture.jpg"
+ff -f lavfi -i "sine=frequency=880:d=1" "$work/slides/1-picture.wav"
 # A background tune shorter than the show: it loops, and is still playing,
 # its file open, when the show closes.
 ff -f lavfi -i "sine=frequency=330:d=2" "$work/tune.wav"
 ff -f lavfi -i "color=c=red:s=640x720:r=15:d=4" -f lavfi -i "color=c=blue:s=640x720:r=15:d=4" \
    -f lavfi -i "sine=frequency=440:d=4" \
    -filter_complex "[0:v][1:v]hstack=inputs=2,format=yuvj420p[v]" -map "[v]" -map 2:a \
-   -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$work/clip.avi"
-printf '%s\r\n' "[OPTIONS]" "AdvanceMethod=2" "SoundOptions=32" "BackgroundSound=tune.wav" \
-  "DelayBetweenSlidesInMilliseconds=3000" "ShowSplash=0" "" "[SLIDES]" "Count=2" \
-  "Image1000=picture.jpg" "Sound1000=tone.wav" "Image1001=clip.avi" "Sound1001=" >"$work/show.ini"
-"$tarnpack" create "$work/show.ini" -o "$work/show.exe" --player "$player" >/dev/null
+   -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$work/slides/2-clip.avi"
+echo "not a slide" >"$work/slides/notes.txt"
+
+player_option=()
+[ "$(dirname "$player")" = "$(dirname "$tarnpack")" ] || player_option=(--player "$(winepath -w "$player")")
+wine "$tarnpack" create "$(winepath -w "$work/slides")" -o "$(winepath -w "$work/show.exe")" --delay 3000 \
+  --music "$(winepath -w "$work/tune.wav")" --write-ini "$(winepath -w "$work/show.ini")" "${player_option[@]}" \
+  >"$work/tarnpack.log" 2>&1 || { cat "$work/tarnpack.log" >&2; fail "tarnpack.exe could not pack the folder"; exit 1; }
+grep -q 'left out .*notes.txt' "$work/tarnpack.log" || fail "tarnpack.exe did not list the file it left out"
+tr -d '\r' <"$work/show.ini" | grep -qx 'Sound1000=slides/1-picture.wav' ||
+  fail "the picture's sound is not the first slide's: $(tr -d '\r' <"$work/show.ini")"
 
 wine_temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 # "r g b" of the screenshot's pixel at x y.
@@ -100,7 +110,7 @@ play() {
 
   [ "$saw_picture" -eq 1 ] || fail "$label: no screenshot showed the picture fitted to the screen"
   [ "$saw_clip" -eq 1 ] || fail "$label: no screenshot showed the clip fitted to the screen"
-  for name in .tarnplayer.exe .show.ini .picture.jpg .tone.wav .tune.wav .clip.avi; do
+  for name in .tarnplayer.exe .show.ini .1-picture.jpg .1-picture.wav .tune.wav .2-clip.avi; do
     grep -q -- "$name\$" <<<"$extracted" ||
       fail "$label: the temporary folder did not hold the extracted $name"
   done
