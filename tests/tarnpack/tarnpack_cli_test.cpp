@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jpeg_samples.h"
+#include "tarnpack_tool.h"
 #include "package/child_process.h"
 #include "package/package_builder.h"
 #include "package/scratch_folder.h"
@@ -27,57 +28,6 @@ using tarnpack::ListedEntry;
 using tarnpack::PackageListing;
 using tarnpack::ReadPackageListingFile;
 namespace fs = std::filesystem;
-
-class TarnpackTool : public ::testing::Test {
-protected:
-    void SetUp() override {
-        show_ = scratch_.root() + "/show";
-        fs::create_directories(show_ + "/pics");
-        fs::create_directories(scratch_.root() + "/elsewhere");
-        output_ = scratch_.root() + "/out.run";
-        log_ = scratch_.root() + "/tarnpack.log";
-    }
-
-    void Put(const std::string& path, const std::string& bytes) { WriteBytes(path, bytes); }
-
-    // Runs tarnpack; the exit status, or -1. Its output goes to log_.
-    int Run(const std::vector<std::string>& arguments, const std::string& folder = "") {
-        std::vector<std::string> command{TARN_TARNPACK};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        if (folder.empty()) return RunToEnd(command, {}, log_);
-        // From another current folder: through a shell, which changes it.
-        std::string line = "cd '" + folder + "' && exec";
-        for (const std::string& argument : command) line += " '" + argument + "'";
-        return RunToEnd({"/bin/sh", "-c", line}, {}, log_);
-    }
-    std::string Output() { return Exists(log_) ? ReadBytes(log_) : ""; }
-
-    int Create(const std::string& ini, const std::string& player = TARN_TEST_PLAYER) {
-        return Run({"create", ini, "-o", output_, "--player", player});
-    }
-
-    // Extracts `package` with the player's own extraction, in the scratch
-    // temporary folder.
-    void ExtractWithPlayer(const std::string& package) {
-        std::memset(&g_Show, 0, sizeof g_Show);
-        ASSERT_EQ(ExtractPackageFrom(package.c_str()), 1);
-    }
-    std::string Extracted(const std::string& name) {
-        return std::string(g_Show.TempFileDecorator) + "." + name;
-    }
-
-    // Nothing but what the test made (and the output, when expected).
-    void ExpectNoLeftovers() {
-        for (const auto& item : fs::directory_iterator(scratch_.root())) {
-            EXPECT_EQ(item.path().string().find(".tarnpack-"), std::string::npos) << item.path();
-        }
-    }
-
-    ScratchFolder scratch_;
-    std::string show_;
-    std::string output_;
-    std::string log_;
-};
 
 TEST_F(TarnpackTool, CreateBuildsAnExecutablePackageThePlayerExtractsAsWritten) {
     const std::string a = Placeholder(70000, 1), b = Placeholder(1234, 2), tune = Placeholder(500, 3),
