@@ -6,15 +6,21 @@
 // the file and before the directory, and every sound package lists without
 // fault. Entry names made from any file name must be names extraction
 // accepts, distinct without regard to case, and come back unchanged from a
-// show description.
+// show description. The same bytes as an EXIF block give no date or a
+// well-formed one, read within the block; as file names, the natural order
+// is a strict weak order.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "entry_names.h"
+#include "exif_date.h"
+#include "media_kind.h"
 #include "package_listing.h"
 #include "platform/kernel/profile_text.h"
 #include "startup/package_directory.h"
@@ -84,11 +90,45 @@ void CheckEntryNames(std::string_view input) {
     }
 }
 
+void CheckExifDate(std::string_view input) {
+    // A copy of exactly the input's size: a read past it is reported.
+    const std::vector<unsigned char> block(input.begin(), input.end());
+    const std::string date = tarnpack::ExifDateFromTiff(block.data(), block.size());
+    FUZZ_CHECK(date.empty() || (date.size() == 19 && date[4] == ':' && date[10] == ' '),
+               "an EXIF date of another form");
+}
+
+void CheckNaturalOrder(std::string_view input) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= input.size() && names.size() < 16) {
+        size_t end = input.find('\n', start);
+        if (end == std::string_view::npos) end = input.size();
+        names.emplace_back(input.substr(start, end - start));
+        start = end + 1;
+    }
+    for (const std::string& a : names) {
+        FUZZ_CHECK(!tarnpack::NaturalLess(a, a), "a name before itself");
+        for (const std::string& b : names) {
+            const bool before = tarnpack::NaturalLess(a, b), after = tarnpack::NaturalLess(b, a);
+            FUZZ_CHECK(!(before && after), "two names each before the other");
+            FUZZ_CHECK(before || after || a == b, "two different names in no order");
+            for (const std::string& c : names) {
+                if (before && tarnpack::NaturalLess(b, c)) {
+                    FUZZ_CHECK(tarnpack::NaturalLess(a, c), "the natural order is not transitive");
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     CheckListing(input);
     CheckEntryNames(input);
+    CheckExifDate(input);
+    CheckNaturalOrder(input);
     return 0;
 }

@@ -151,6 +151,10 @@ bool MakeFolderShow(const FolderShowOptions& options, const std::string& base, F
         music = fs::absolute(options.music, code).lexically_normal();
     }
     const fs::path baseFolder = base.empty() ? fs::path() : fs::absolute(base).lexically_normal();
+    if (!music.empty() && !Writable(WrittenName(music, baseFolder))) {
+        *error = "the music " + options.music + ": its name cannot be written in a show description";
+        return false;
+    }
 
     std::vector<Candidate> slides;
     std::map<std::string, const Candidate*> soundByStem;
