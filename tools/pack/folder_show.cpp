@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "exif_date.h"
@@ -118,6 +119,85 @@ std::string SlideKey(const char* stem, size_t slide) {
     return stem + std::to_string(static_cast<int64_t>(slide) + SLIDE_KEY_BASE);
 }
 
+// The files of a show by what they are to it.
+struct Sorted {
+    std::vector<Candidate> slides;
+    std::vector<Candidate> sounds;
+};
+
+// Pictures and clips, sounds, and the files left out (listed in `leftOut`).
+// The music is none of them.
+Sorted Sort(const std::vector<Candidate>& files, const fs::path& music, const fs::path& base,
+            std::vector<std::string>* leftOut) {
+    Sorted sorted;
+    for (const Candidate& file : files) {
+        std::error_code ignored;
+        if (!music.empty() && (file.path == music || fs::equivalent(file.path, music, ignored))) continue;
+        if (!Writable(WrittenName(file.path, base))) {
+            leftOut->push_back(file.shown + " (its name cannot be written in a show description)");
+            continue;
+        }
+        switch (file.kind) {
+            case MediaKind::Picture:
+            case MediaKind::Clip:
+                sorted.slides.push_back(file);
+                break;
+            case MediaKind::Sound:
+                sorted.sounds.push_back(file);
+                break;
+            case MediaKind::Other:
+                leftOut->push_back(file.shown + " (not a picture, clip or sound)");
+                break;
+        }
+    }
+    return sorted;
+}
+
+// The sound of each slide's base name (lower case): the first in name order.
+std::map<std::string, fs::path> MatchSounds(const Sorted& sorted, std::vector<std::string>* leftOut) {
+    std::set<std::string> slideStems;
+    for (const Candidate& slide : sorted.slides) slideStems.insert(LowerStem(slide.path));
+    std::map<std::string, fs::path> soundByStem;
+    for (const Candidate& sound : sorted.sounds) {
+        const std::string stem = LowerStem(sound.path);
+        const auto known = soundByStem.find(stem);
+        if (!slideStems.count(stem)) {
+            leftOut->push_back(sound.shown + " (a sound with no picture or clip of its name)");
+        } else if (known != soundByStem.end()) {
+            leftOut->push_back(sound.shown + " (" + known->second.filename().string() +
+                               " is already the sound of that slide)");
+        } else {
+            soundByStem.emplace(stem, sound.path);
+        }
+    }
+    return soundByStem;
+}
+
+// The show description's text, lines ended by CR LF.
+std::string Describe(const FolderShowOptions& options, const std::vector<Candidate>& slides,
+                     const std::map<std::string, fs::path>& soundByStem, const fs::path& music,
+                     const fs::path& base) {
+    int32_t advance = 0;
+    if (options.delayMs > 0) advance |= ADVANCE_TIMED;
+    if (options.waitForSound) advance |= ADVANCE_WAIT_FOR_SOUND;
+    std::string text = "[OPTIONS]\r\n";
+    text += Line("AdvanceMethod", std::to_string(advance));
+    text += Line("ViewOptions", "0");
+    text += Line("SoundOptions", music.empty() ? "0" : std::to_string(SOUND_LOOP_BACKGROUND));
+    text += Line("BackgroundSound", music.empty() ? "" : WrittenName(music, base));
+    text += Line("DelayBetweenSlidesInMilliseconds", std::to_string(options.delayMs > 0 ? options.delayMs : 0));
+    text += Line("ShowSplash", options.splash ? "1" : "0");
+    text += "\r\n[SLIDES]\r\n";
+    text += Line("Count", std::to_string(slides.size()));
+    for (size_t i = 0; i < slides.size(); ++i) {
+        text += Line(SlideKey("Image", i), WrittenName(slides[i].path, base));
+        const auto sound = soundByStem.find(LowerStem(slides[i].path));
+        text += Line(SlideKey("Sound", i), sound == soundByStem.end() ? "" : WrittenName(sound->second, base));
+        if (i == 0 && options.firstDelayMs) text += Line(SlideKey("Delay", i), std::to_string(*options.firstDelayMs));
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string DateTaken(const std::string& path) {
@@ -156,80 +236,21 @@ bool MakeFolderShow(const FolderShowOptions& options, const std::string& base, F
         return false;
     }
 
-    std::vector<Candidate> slides;
-    std::map<std::string, const Candidate*> soundByStem;
-    std::vector<const Candidate*> sounds;
-    for (const Candidate& file : files) {
-        std::error_code ignored;
-        if (!music.empty() && (file.path == music || fs::equivalent(file.path, music, ignored))) continue;
-        if (!Writable(WrittenName(file.path, baseFolder))) {
-            show->leftOut.push_back(file.shown + " (its name cannot be written in a show description)");
-            continue;
-        }
-        switch (file.kind) {
-            case MediaKind::Picture:
-            case MediaKind::Clip:
-                slides.push_back(file);
-                break;
-            case MediaKind::Sound:
-                sounds.push_back(&file);
-                break;
-            case MediaKind::Other:
-                show->leftOut.push_back(file.shown + " (not a picture, clip or sound)");
-                break;
-        }
-    }
-    if (slides.empty()) {
+    Sorted sorted = Sort(files, music, baseFolder, &show->leftOut);
+    if (sorted.slides.empty()) {
         std::string named;
         for (const std::string& input : options.inputs) named += (named.empty() ? "" : ", ") + input;
         *error = "no pictures or clips in " + named;
         return false;
     }
-    if (slides.size() > static_cast<size_t>(INT32_MAX) - SLIDE_KEY_BASE) {
-        *error = "too many slides";
-        return false;
-    }
-
-    std::map<std::string, bool> slideStems;
-    for (const Candidate& slide : slides) slideStems[LowerStem(slide.path)] = true;
-    for (const Candidate* sound : sounds) {
-        const std::string stem = LowerStem(sound->path);
-        if (!slideStems.count(stem)) {
-            show->leftOut.push_back(sound->shown + " (a sound with no picture or clip of its name)");
-        } else if (soundByStem.count(stem)) {
-            show->leftOut.push_back(sound->shown + " (" + soundByStem[stem]->name +
-                                    " is already the sound of that slide)");
-        } else {
-            soundByStem[stem] = sound;
-        }
-    }
-
+    const std::map<std::string, fs::path> soundByStem = MatchSounds(sorted, &show->leftOut);
     if (options.order == SlideOrder::Date) {
-        for (Candidate& slide : slides) slide.date = DateTaken(slide.path.string());
-        std::stable_sort(slides.begin(), slides.end(),
+        for (Candidate& slide : sorted.slides) slide.date = DateTaken(slide.path.string());
+        std::stable_sort(sorted.slides.begin(), sorted.slides.end(),
                          [](const Candidate& a, const Candidate& b) { return a.date < b.date; });
     }
-
-    int32_t advance = 0;
-    if (options.delayMs > 0) advance |= ADVANCE_TIMED;
-    if (options.waitForSound) advance |= ADVANCE_WAIT_FOR_SOUND;
-    std::string text = "[OPTIONS]\r\n";
-    text += Line("AdvanceMethod", std::to_string(advance));
-    text += Line("ViewOptions", "0");
-    text += Line("SoundOptions", music.empty() ? "0" : std::to_string(SOUND_LOOP_BACKGROUND));
-    text += Line("BackgroundSound", music.empty() ? "" : WrittenName(music, baseFolder));
-    text += Line("DelayBetweenSlidesInMilliseconds", std::to_string(options.delayMs > 0 ? options.delayMs : 0));
-    text += Line("ShowSplash", options.splash ? "1" : "0");
-    text += "\r\n[SLIDES]\r\n";
-    text += Line("Count", std::to_string(slides.size()));
-    for (size_t i = 0; i < slides.size(); ++i) {
-        text += Line(SlideKey("Image", i), WrittenName(slides[i].path, baseFolder));
-        const auto sound = soundByStem.find(LowerStem(slides[i].path));
-        text += Line(SlideKey("Sound", i), sound == soundByStem.end() ? "" : WrittenName(sound->second->path, baseFolder));
-        if (i == 0 && options.firstDelayMs) text += Line(SlideKey("Delay", i), std::to_string(*options.firstDelayMs));
-    }
-    show->description = std::move(text);
-    show->slides = slides.size();
+    show->description = Describe(options, sorted.slides, soundByStem, music, baseFolder);
+    show->slides = sorted.slides.size();
     return true;
 }
 
