@@ -19,7 +19,7 @@ stage_start=$SECONDS
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 echo "test: fuzzing stage took $((SECONDS - stage_start)) s"
 # The native Windows x86 build: cross-built with mingw-w64; its suites and a
-# packaged show (made by build/tarnpack) run under Wine on Xvfb.
+# packaged show (made by tarnpack.exe from a folder) run under Wine on Xvfb.
 stage_start=$SECONDS
 bash scripts/windows.sh test
 echo "test: Windows stage took $((SECONDS - stage_start)) s"
