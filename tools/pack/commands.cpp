@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "jpeg_baseline.h"
 #include "package_listing.h"
 #include "package_writer.h"
 #include "platform/kernel/profile_text.h"
@@ -38,6 +39,16 @@ int Error(std::ostream& err, const std::string& message) {
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ignored;
     return fs::equivalent(a, b, ignored);
+}
+
+// Whether a file of the show is named as a JPEG.
+bool HoldsJpegs(const PackagePlan& plan) {
+    for (const PlannedEntry& entry : plan.entries) {
+        std::string extension = fs::path(entry.name).extension().string();
+        for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (entry.showFile && (extension == ".jpg" || extension == ".jpeg")) return true;
+    }
+    return false;
 }
 
 // The same name once made absolute, for files that need not exist yet.
@@ -220,6 +231,9 @@ int Create(const CreateOptions& options, std::ostream& out, std::ostream& err) {
     if (baseline != 0) {
         out << " (" << baseline << (baseline == 1 ? " progressive JPEG" : " progressive JPEGs")
             << " stored as baseline)";
+    }
+    if (!options.keepJpeg && !JpegRewriteAvailable() && HoldsJpegs(plan)) {
+        out << " (JPEGs stored as they are: this tarnpack has no JPEG library)";
     }
     out << "\n";
     return 0;
