@@ -1,4 +1,4 @@
-// The graph interface of media/graph.h on DirectShow.
+// The graph interface of platform/graph.h on DirectShow.
 //
 // Every graph object is a real filter graph. Clips and sounds are rendered,
 // run, positioned and reported by it, each call passed to the interface of
@@ -9,9 +9,9 @@
 // the upright one); its "stream" ends as soon as it runs. The pictures the
 // player hints are decoded ahead of time (prepared_pictures.h).
 //
-// media/graph.h comes before the SDK's media headers: those define as
+// platform/graph.h comes before the SDK's media headers: those define as
 // macros several names that it declares as constants.
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/media/platform_media.h"
 
 #include <dshow.h>
