@@ -53,7 +53,7 @@ protected:
     static void SetUpTestSuite() {
         const char* player = std::getenv("TARN_WINE_PLAYER");
         player_ = player != nullptr ? player : "";
-        root_ = std::string(TARN_BINARY_DIR) + "/tests/wine";
+        root_ = std::string(TARN_BINARY_DIR) + "/tests/wine/run";
         fs::remove_all(root_);
         fs::create_directories(root_);
         if (player_.empty() || std::getenv("WINEPREFIX") == nullptr) return;
