@@ -31,7 +31,7 @@ set(text "// Generated at build time from the files in resources/; do not edit.
 #include <iterator>
 
 #include \"platform/window/resources.h\"
-#include \"ui/embedded_resources.h\"
+#include \"platform/embedded_resources.h\"
 
 namespace {
 

@@ -6,22 +6,34 @@
 #   scripts/windows.sh install   only the Debian packages (idempotent)
 #   scripts/windows.sh build     install, then cross-build into build-win/
 #   scripts/windows.sh test      build, then the suites and the packaged-show
-#                                smoke test under Wine on Xvfb (the default)
+#                                smoke test under Wine on Xvfb, then (with
+#                                TARN_WINE_BEHAVIOUR=1) the behaviour suite
+#                                on a desktop with a window manager (the
+#                                default)
 #
-# TARN_WINDOWS_BUILD_DIR (build-win) may be changed.
+# TARN_WINDOWS_BUILD_DIR (build-win) and TARN_BUILD_DIR (build: the Linux
+# build of the behaviour suite that drives the Windows player) may be changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 step="${1:-test}"
 build_dir="${TARN_WINDOWS_BUILD_DIR:-build-win}"
+linux_build_dir="${TARN_BUILD_DIR:-build}"
 jobs="${TARN_JOBS:-2}"
 
 install_packages() {
   # wine32 and the GStreamer plugins Wine's DirectShow uses for WAV and AVI
-  # are i386 packages: the architecture must be known first.
+  # (base, good) and for H.264 and AAC in MP4 (libav, ugly, bad) are i386
+  # packages: the architecture must be known first. Never pulseaudio: with
+  # it and no sound server Wine opens no sound device; ALSA's null device
+  # (prepare_wine) plays at the pace of a real one. openbox is the window
+  # manager of the behaviour suite.
   local packages=(g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386
                   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
-                  libgtest-dev cmake ffmpeg xvfb xauth x11-apps imagemagick)
+                  gstreamer1.0-libav:i386 gstreamer1.0-plugins-ugly:i386
+                  gstreamer1.0-plugins-bad:i386
+                  libgtest-dev cmake ffmpeg xvfb xauth x11-apps imagemagick
+                  openbox xdotool)
   local SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
@@ -112,3 +124,16 @@ start_session
 (cd "$build_dir" && ctest --output-on-failure --timeout 300)
 
 bash tests/windows/packaged_show_smoke.sh "$build_dir/tarnplayer.exe" "$build_dir/tarnpack.exe"
+
+# The behaviour suite (TARN_WINE_BEHAVIOUR=1 for now: its clip timing and
+# control bar cases do not pass yet under Wine) brings its own screen,
+# window manager and Wine session on the same prefix: this one ends first.
+if [ "${TARN_WINE_BEHAVIOUR:-0}" = 1 ]; then
+  cmake -S . -B "$linux_build_dir" >/dev/null
+  cmake --build "$linux_build_dir" -j"$jobs" --target wine_behaviour_tests
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  exec 4>&-
+  TARN_WINE_PLAYER="$PWD/$build_dir/tarnplayer.exe" \
+    "$linux_build_dir/tests/wine/wine_behaviour_tests"
+fi

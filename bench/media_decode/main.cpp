@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/clock.h"
 #include "platform/media/audio_output.h"
 #include "platform/media/clock_audio_sink.h"

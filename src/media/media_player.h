@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "media/sound_channel.h"
 #include "platform/win32.h"
 

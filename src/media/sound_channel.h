@@ -3,7 +3,7 @@
 // private message that the window hands back to HandleEvent.
 #pragma once
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 
 class SoundChannel {

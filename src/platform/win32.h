@@ -8,7 +8,7 @@
 
 #ifdef _WIN32
 // USER, GDI, kernel and registry only: the COM and media headers declare
-// names (IUnknown, IID_IUnknown, CLSCTX_*) that media/graph.h has its own
+// names (IUnknown, IID_IUnknown, CLSCTX_*) that platform/graph.h has its own
 // forms of. The player needs just the apartment calls from COM.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "controller/controller.h"
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/picture_handover.h"
 #include "platform/player_platform.h"
 #include "show/show_record.h"

@@ -3,7 +3,7 @@
 
 #include "controller/controller.h"
 #include "show/show_record.h"
-#include "ui/embedded_resources.h"
+#include "platform/embedded_resources.h"
 #include "ui/show_window.h"
 
 HBITMAP g_SplashBitmap = nullptr;

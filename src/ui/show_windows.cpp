@@ -4,7 +4,7 @@
 
 #include "media/media_player.h"
 #include "ui/control_bar.h"
-#include "ui/embedded_resources.h"
+#include "platform/embedded_resources.h"
 
 HINSTANCE g_Instance = nullptr;
 HWND g_ShowWindow = nullptr;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::test {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "media/media_fixtures.h"
 #include "media/media_test_support.h"
 #include "platform/media/audio_output.h"

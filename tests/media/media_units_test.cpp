@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/clock.h"
 #include "platform/media/audio_output.h"
 #include "platform/media/clock_audio_sink.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::media::testing {

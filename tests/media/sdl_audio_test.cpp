@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "media/media_fixtures.h"
 #include "media/media_test_support.h"
 #include "platform/media/audio_output.h"

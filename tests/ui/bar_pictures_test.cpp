@@ -8,7 +8,7 @@
 #include "controller/show_fixture.h"
 #include "show/show_record.h"
 #include "ui/control_bar.h"
-#include "ui/embedded_resources.h"
+#include "platform/embedded_resources.h"
 #include "ui/show_window.h"
 
 namespace tarn::test {

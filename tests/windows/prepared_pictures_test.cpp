@@ -7,7 +7,7 @@
 #include <string>
 
 #include "kernel/scratch_folder.h"
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "media/media_player.h"
 #include "platform/win32.h"
 #include "platform/windows/picture_decode.h"

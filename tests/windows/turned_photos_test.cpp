@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kernel/scratch_folder.h"
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "media/media_player.h"
 #include "platform/win32.h"
 #include "platform/windows/com_ref.h"

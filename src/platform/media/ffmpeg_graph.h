@@ -1,5 +1,5 @@
 // The FFmpeg graph: one object behind every graph interface of
-// media/graph.h. RenderFile picks what the file is: a still picture (decoded
+// platform/graph.h. RenderFile picks what the file is: a still picture (decoded
 // once, fitted to the screen), or a clip or sound (a MediaStream). The
 // picture is shown as the video overlay of the owner window, named by the
 // graph's number; every window-system call is made on the UI thread.
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/media/audio_output.h"
 #include "platform/media/graph_events.h"
 #include "platform/media/media_stream.h"

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <unordered_map>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::media {

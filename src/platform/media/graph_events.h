@@ -8,7 +8,7 @@
 #include <deque>
 #include <mutex>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 
 namespace tarn::media {

@@ -1,9 +1,9 @@
 // The platform's own media objects behind the graph interface of
-// media/graph.h: the FFmpeg graph and the sound device of the current audio
+// platform/graph.h: the FFmpeg graph and the sound device of the current audio
 // output. No FFmpeg or SDL types appear here.
 #pragma once
 
-#include "media/graph.h"
+#include "platform/graph.h"
 
 namespace tarn::media {
 

@@ -1,4 +1,4 @@
-// The graph interface of media/graph.h on DirectShow.
+// The graph interface of platform/graph.h on DirectShow.
 //
 // Every graph object is a real filter graph. Clips and sounds are rendered,
 // run, positioned and reported by it, each call passed to the interface of
@@ -9,9 +9,9 @@
 // the upright one); its "stream" ends as soon as it runs. The pictures the
 // player hints are decoded ahead of time (prepared_pictures.h).
 //
-// media/graph.h comes before the SDK's media headers: those define as
+// platform/graph.h comes before the SDK's media headers: those define as
 // macros several names that it declares as constants.
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/media/platform_media.h"
 
 #include <dshow.h>
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/windows/com_ref.h"
+#include "platform/windows/outgoing_picture.h"
 #include "platform/windows/picture_window.h"
 #include "platform/windows/prepared_pictures.h"
 
@@ -122,7 +123,13 @@ public:
 
     // IMediaControl
     HRESULT Run() override {
-        if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
+        // A slide with nothing to show (a sound, a file that failed) shows
+        // the background once it runs.
+        if (!picture_) {
+            const HRESULT hr = AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
+            DropOutgoingPicture();
+            return hr;
+        }
         AutoShow();
         if (!pictureRunning_) {
             pictureRunning_ = true;
@@ -205,13 +212,18 @@ public:
     HRESULT put_Visible(LONG visible) override {
         hidden_ = visible == 0;
         if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
-        picture_->SetVisible(!hidden_);
+        // A picture on screen that is hidden stays there until the next
+        // slide's picture covers it (outgoing_picture.h), unless the graph
+        // is shown again or the process is ending: the slide change hides
+        // it before the next one is ready. Its owner is kept with it.
+        keepOnRelease_ = hidden_ && picture_->OnScreen() && !media::ProcessExitBegun();
+        if (!keepOnRelease_) picture_->SetVisible(!hidden_);
         return S_OK;
     }
     HRESULT put_Owner(media::OAHWND owner) override {
         owner_ = reinterpret_cast<HWND>(owner);
         if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Owner(owner); });
-        picture_->SetOwner(owner_);
+        if (!keepOnRelease_) picture_->SetOwner(owner_);
         return S_OK;
     }
     HRESULT put_MessageDrain(media::OAHWND drain) override {
@@ -259,7 +271,9 @@ public:
 private:
     ~WindowsGraph() {
         // A clip's graph is stopped by its renderers when the last reference
-        // goes; the picture window goes with the picture.
+        // goes; the picture window goes with the picture, or stays on
+        // screen until the next picture covers it.
+        if (keepOnRelease_) KeepOutgoingPicture(std::move(picture_));
         picture_.reset();
     }
 
@@ -281,14 +295,19 @@ private:
 
     // A renderer shows its window when the graph pauses or runs, unless it
     // was hidden; a window nobody owns stays out of sight.
+    // The slide before's picture goes once this one is on screen.
     void AutoShow() {
-        if (owner_ != nullptr && !hidden_) picture_->SetVisible(true);
+        if (owner_ != nullptr && !hidden_) {
+            picture_->SetVisible(true);
+            DropOutgoingPicture();
+        }
     }
     // The same for a clip's renderer, for the renderers that leave a window
     // whose style was set without WS_VISIBLE hidden (Wine's do).
     HRESULT AutoShown(HRESULT state) {
         if (SUCCEEDED(state) && owner_ != nullptr && !hidden_) {
             Video([](::IVideoWindow* v) { return v->put_Visible(OATRUE); });
+            DropOutgoingPicture();
         }
         return state;
     }
@@ -309,6 +328,8 @@ private:
     bool rendered_ = false;
 
     std::unique_ptr<PictureWindow> picture_;
+    // Hidden while on screen: left there when the graph goes.
+    bool keepOnRelease_ = false;
     HWND owner_ = nullptr;
     bool hidden_ = false;
     bool pictureRunning_ = false;

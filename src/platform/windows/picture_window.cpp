@@ -82,6 +82,10 @@ void PictureWindow::SetVisible(bool visible) {
     if (visible) UpdateWindow(window_);
 }
 
+bool PictureWindow::OnScreen() const {
+    return window_ != nullptr && GetParent(window_) != nullptr && IsWindowVisible(window_);
+}
+
 void PictureWindow::SetStyle(LONG style) {
     // The window keeps its visibility; the rest is the caller's.
     const LONG_PTR visible = GetWindowLongPtrW(window_, GWL_STYLE) & WS_VISIBLE;
@@ -168,6 +172,11 @@ LRESULT CALLBACK PictureWindow::WindowProc(HWND window, UINT message, WPARAM wPa
         case WM_PAINT:
             picture->Paint();
             return 0;
+        case WM_NCDESTROY:
+            // Destroyed with its owner: nothing is left to destroy later.
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            picture->window_ = nullptr;
+            break;
         default:
             break;
         }

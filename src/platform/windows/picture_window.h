@@ -33,6 +33,8 @@ public:
 
     void SetOwner(HWND owner);
     void SetVisible(bool visible);
+    // Shown, in an owner (a window on screen, not just one marked visible).
+    bool OnScreen() const;
     // Keyboard and mouse input of the window is posted on to `drain`.
     void SetMessageDrain(HWND drain) { drain_ = drain; }
     void SetStyle(LONG style);

@@ -3,7 +3,7 @@
 // executable's own resources (resources/windows/tarnplayer.rc).
 #include "platform/player_platform.h"
 #include "platform/win32.h"
-#include "ui/embedded_resources.h"
+#include "platform/embedded_resources.h"
 
 namespace tarn {
 

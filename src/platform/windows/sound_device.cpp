@@ -1,6 +1,6 @@
-// The sound device of media/graph.h on DirectSound: the audio keep-alive's
+// The sound device of platform/graph.h on DirectSound: the audio keep-alive's
 // device object and its primary buffer.
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/media/platform_media.h"
 
 #include <mmsystem.h>

@@ -4,7 +4,7 @@
 // surrogate U+DC00 + byte, so names in any encoding come back unchanged.
 #include <string>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 
 namespace tarn::media {
 

@@ -1,4 +1,4 @@
-#include "media/graph.h"
+#include "platform/graph.h"
 
 #include <atomic>
 #include <mutex>
