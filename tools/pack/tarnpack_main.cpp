@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "platform/paths.h"
 #include "platform/win32.h"
+#include "tarn_version.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr const char* kUsage =
     "usage: tarnpack create SHOW.ini -o OUTPUT [--player PLAYER] [--keep-jpeg]\n"
     "       tarnpack list PACKAGE\n"
     "       tarnpack verify PACKAGE\n"
-    "       tarnpack --help\n";
+    "       tarnpack --help | --version\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
     for (const std::string& argument : arguments) {
         if (argument == "--help" || argument == "-h") {
             std::cout << kUsage << kHelp;
+            return 0;
+        }
+        if (argument == "--version") {
+            std::cout << "tarnpack " TARN_VERSION "\n";
             return 0;
         }
     }
