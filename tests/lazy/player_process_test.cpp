@@ -1,7 +1,8 @@
 // The real player executable: it names neither SDL nor FFmpeg among its
 // libraries, its package process never loads them while the player it
-// started does, and a player whose media libraries cannot be loaded ends
-// silently. Played on a private X server.
+// started does, a player whose media libraries cannot be loaded says which
+// and fails, and the sound library leaves nothing in the temporary folder.
+// Played on a private X server.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -228,15 +229,15 @@ TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndTheCodecLibraries) {
 }
 
 // A damaged FFmpeg library in the player's library path: the player cannot
-// load its media libraries and ends, silently and with success, as it does
-// without a screen (a JPEG slide needs no codec library, so it may first
-// show it; the libraries are loaded right after). The same show with the libraries intact plays
-// and waits for its key.
-TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
+// load its media libraries and ends with status 1 and one line naming the
+// library and the package that brings it (a JPEG slide needs no codec
+// library, so it may first show it; the libraries are loaded right after).
+// The same show with the libraries intact plays and waits for its key.
+TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadSaysWhichAndFails) {
     const std::string damaged = work_ + "/damaged-libraries";
     fs::create_directories(damaged);
-    test::WriteBytes(damaged + "/libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR),
-                     "not a shared library\n");
+    const std::string codec = "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR);
+    test::WriteBytes(damaged + "/" + codec, "not a shared library\n");
     auto writeShow = [&] {
         test::WriteBytes(work_ + "/show.ini", ShowDescription(work_ + "/a.jpg"));
         test::WriteBytes(work_ + "/a.jpg", slide_);
@@ -251,6 +252,7 @@ TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
     int code = -1;
     ASSERT_TRUE(process_.WaitFor(10000, &code));
     ASSERT_EQ(code, 0);
+    ASSERT_EQ(Said(), "");
 
     writeShow();
     process_ = ChildProcess::Spawn({TARN_PLAYER, work_ + "/show.ini"},
@@ -259,8 +261,71 @@ TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
                                     {"LD_LIBRARY_PATH", damaged}},
                                    work_ + "/output.log");
     ASSERT_TRUE(process_.WaitFor(10000, &code)) << "the player went on without its media libraries";
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(Said(), "tarnplayer: cannot load " + codec + " (install libavcodec" +
+                          std::to_string(LIBAVCODEC_VERSION_MAJOR) + ")\n");
+}
+
+// SDL hidden from a package's player: the player says so before it opens
+// any window, and the package process passes its status on without a word
+// of its own, leaving nothing in the temporary folder.
+TEST_F(PlayerProcess, APackageWhosePlayerLacksSdlPassesItsStatusAndLineOn) {
+    const std::string hidden = work_ + "/stand-ins";
+    fs::create_directories(hidden);
+    test::WriteBytes(hidden + "/libSDL2-2.0.so.0", "");
+    const std::string package = work_ + "/show-package";
+    test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
+                                                  {"show.ini", ShowDescription("a.jpg")},
+                                                  {"a.jpg", slide_}}));
+    ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+    process_ = ChildProcess::Spawn({package},
+                                   {{"DISPLAY", screen_.Name()}, {"TMPDIR", work_ + "/tmp"}, {"LD_LIBRARY_PATH", hidden}},
+                                   work_ + "/output.log");
+    int code = -1;
+    ASSERT_TRUE(process_.WaitFor(20000, &code)) << "the package went on without SDL";
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(Said(), "tarnplayer: cannot load libSDL2-2.0.so.0 (install libsdl2-2.0-0)\n");
+    EXPECT_TRUE(fs::is_empty(work_ + "/tmp"));
+}
+
+// Without a runtime folder (a fresh root, a su session), the sound library
+// makes a "pulse-..." folder in the temporary folder while it looks for a
+// sound server, and a link to it in the user's settings. A show leaves
+// neither behind.
+TEST_F(PlayerProcess, NothingOfTheSoundLibraryStaysInTheTemporaryFolder) {
+    const std::string home = work_ + "/home";
+    fs::create_directories(home);
+    const std::string package = work_ + "/show-package";
+    test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
+                                                  {"show.ini", ShowDescription("a.jpg")},
+                                                  {"a.jpg", slide_}}));
+    ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+    // Empty values remove the variables: SDL then tries the PulseAudio
+    // library first, as on a desktop.
+    process_ = ChildProcess::Spawn({package},
+                                   {{"DISPLAY", screen_.Name()},
+                                    {"TMPDIR", work_ + "/tmp"},
+                                    {"HOME", home},
+                                    {"XDG_RUNTIME_DIR", ""},
+                                    {"XDG_CONFIG_HOME", ""},
+                                    {"PULSE_RUNTIME_PATH", ""},
+                                    {"PULSE_SERVER", ""},
+                                    {"SDL_AUDIODRIVER", ""}},
+                                   work_ + "/output.log");
+    ASSERT_TRUE(WaitForSlide(20000)) << "the slide never showed";
+    ASSERT_TRUE(screen_.Key("Escape"));
+    int code = -1;
+    ASSERT_TRUE(process_.WaitFor(10000, &code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(Said(), "");
+    // The library did run its fallback: it made its settings folder.
+    ASSERT_TRUE(fs::is_directory(home + "/.config/pulse")) << "the sound library was not asked for a server";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(work_ + "/tmp")) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{});
+    for (const auto& entry : fs::directory_iterator(home + "/.config/pulse")) {
+        EXPECT_FALSE(entry.is_symlink()) << "a link into the removed folder stays: " << entry.path();
+    }
 }
 
 }  // namespace

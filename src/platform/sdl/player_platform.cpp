@@ -14,6 +14,7 @@
 #include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/screen_guess.h"
+#include "platform/sdl/sound_library_leftovers.h"
 #include "platform/sdl/sdl_edge.h"
 #include "platform/window_system.h"
 
@@ -131,8 +132,12 @@ void StartPlayerSound() {
     if (started) return;
     started = true;
     // Without a sound device the show goes on in silence, and says nothing.
+    // Nor does it leave behind what the sound libraries made for it while
+    // they looked for a sound server.
+    const SoundLibraryLeftovers leftovers;
     QuietSoundLibraries();
     media::StartSdlAudio();
+    leftovers.RemoveNewOnes();
 }
 
 }  // namespace tarn
