@@ -13,6 +13,7 @@ packages=(
   libjpeg-turbo-progs
   libjpeg62-turbo-dev
   libx11-dev
+  dpkg-dev man-db
   "$@"
 )
 
