@@ -50,6 +50,15 @@ if("" IN_LIST TARN_PLAYER_LIBRARY_PACKAGES)
   message(WARNING "Not every library the player loads has a known Debian package: "
                   "the Debian package would lack them among its Depends")
 endif()
-list(JOIN TARN_PLAYER_LIBRARY_PACKAGES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# tarnpack links libjpeg, so dpkg-shlibdeps names its package already, with
+# the version; it is not named twice.
+set(tarn_opened_packages ${TARN_PLAYER_LIBRARY_PACKAGES})
+list(GET TARN_PLAYER_LIBRARY_SONAMES -1 tarn_jpeg_soname)
+list(GET TARN_PLAYER_LIBRARY_PACKAGES -1 tarn_jpeg_package)
+if(NOT tarn_jpeg_soname MATCHES "^libjpeg")
+  message(FATAL_ERROR "the last library the player opens is no longer libjpeg")
+endif()
+list(REMOVE_ITEM tarn_opened_packages "${tarn_jpeg_package}")
+list(JOIN tarn_opened_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_GENERATOR DEB)
 include(CPack)

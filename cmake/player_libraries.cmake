@@ -1,15 +1,15 @@
 # The shared libraries the Linux player opens itself when a show starts
-# (src/platform/lazy): for each, the soname of the version found here and
+# (src/platform/lazy) instead of linking them: for each, the soname of the version found here and
 # the Debian package that holds it. One list serves the player's message when
 # a library is missing and the Depends of the Debian package; the loader
 # checks at compile time that these sonames are the ones it opens.
 #
 # Sets TARN_PLAYER_LIBRARY_SONAMES and TARN_PLAYER_LIBRARY_PACKAGES (in the
 # loader's order: SDL, libavutil, libavcodec, libavformat, libswscale,
-# libswresample) and writes player_library_packages.h into
+# libswresample, libjpeg) and writes player_library_packages.h into
 # ${CMAKE_BINARY_DIR}/generated.
 
-set(tarn_player_modules sdl2 libavutil libavcodec libavformat libswscale libswresample)
+set(tarn_player_modules sdl2 libavutil libavcodec libavformat libswscale libswresample libjpeg)
 set(TARN_PLAYER_LIBRARY_SONAMES "")
 set(TARN_PLAYER_LIBRARY_PACKAGES "")
 find_program(TARN_OBJDUMP NAMES objdump)

@@ -1,5 +1,5 @@
-// The real player executable: it names neither SDL nor FFmpeg among its
-// libraries, its package process never loads them while the player it
+// The real player executable: it names neither SDL, FFmpeg nor libjpeg
+// among its libraries, its package process never loads them while the player it
 // started does, a player whose media libraries cannot be loaded says which
 // and fails, and the sound library leaves nothing in the temporary folder.
 // Played on a private X server.
@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -86,9 +87,10 @@ std::string CommandOutput(const std::string& command) {
     return out;
 }
 
-// Lines naming SDL or an FFmpeg library.
+// Lines naming SDL, an FFmpeg library or libjpeg.
 std::vector<std::string> MediaLibraryLines(const std::string& text) {
-    return LibraryLines(text, {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample"});
+    return LibraryLines(text,
+                        {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample", "libjpeg"});
 }
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
@@ -107,17 +109,18 @@ bool ShowsSlide(const ws::Pixels& screen) {
     return true;
 }
 
-TEST(PlayerExecutable, NamesNeitherSdlNorFfmpegAmongItsLibraries) {
+// Without any of them the dynamic loader would refuse to start it, with a
+// message of its own; the player says which library is missing instead.
+TEST(PlayerExecutable, NamesNeitherSdlFfmpegNorLibjpegAmongItsLibraries) {
     const std::string dynamic = CommandOutput(std::string("readelf -d -W ") + TARN_PLAYER);
     ASSERT_NE(dynamic.find("Shared library: [libc.so.6]"), std::string::npos) << "readelf said:\n" << dynamic;
-    EXPECT_NE(dynamic.find("Shared library: [libjpeg.so"), std::string::npos);
     EXPECT_EQ(MediaLibraryLines(dynamic), std::vector<std::string>{});
 
     // Nor does it import or export any of their functions.
     const std::string symbols = CommandOutput(std::string("readelf --dyn-syms -W ") + TARN_PLAYER);
     ASSERT_NE(symbols.find("GLIBC_"), std::string::npos) << "readelf said:\n" << symbols;
     for (const std::string& line : Lines(symbols)) {
-        for (const char* prefix : {" SDL_", " av_", " avcodec_", " avformat_", " sws_", " swr_"})
+        for (const char* prefix : {" SDL_", " av_", " avcodec_", " avformat_", " sws_", " swr_", " jpeg_"})
             EXPECT_EQ(line.find(prefix), std::string::npos) << line;
     }
 }
@@ -266,26 +269,32 @@ TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadSaysWhichAndFails) {
                           std::to_string(LIBAVCODEC_VERSION_MAJOR) + ")\n");
 }
 
-// SDL hidden from a package's player: the player says so before it opens
-// any window, and the package process passes its status on without a word
-// of its own, leaving nothing in the temporary folder.
-TEST_F(PlayerProcess, APackageWhosePlayerLacksSdlPassesItsStatusAndLineOn) {
-    const std::string hidden = work_ + "/stand-ins";
-    fs::create_directories(hidden);
-    test::WriteBytes(hidden + "/libSDL2-2.0.so.0", "");
+// SDL or libjpeg hidden from a package's player: the player says which
+// before it opens any window, and the package process, which also looks for
+// libjpeg to decode the first slide ahead, passes the status on without a
+// word of its own, leaving nothing in the temporary folder.
+TEST_F(PlayerProcess, APackageWhosePlayerLacksALibraryPassesItsStatusAndLineOn) {
     const std::string package = work_ + "/show-package";
     test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
                                                   {"show.ini", ShowDescription("a.jpg")},
                                                   {"a.jpg", slide_}}));
     ASSERT_EQ(chmod(package.c_str(), 0755), 0);
-    process_ = ChildProcess::Spawn({package},
-                                   {{"DISPLAY", screen_.Name()}, {"TMPDIR", work_ + "/tmp"}, {"LD_LIBRARY_PATH", hidden}},
-                                   work_ + "/output.log");
-    int code = -1;
-    ASSERT_TRUE(process_.WaitFor(20000, &code)) << "the package went on without SDL";
-    EXPECT_EQ(code, 1);
-    EXPECT_EQ(Said(), "tarnplayer: cannot load libSDL2-2.0.so.0 (install libsdl2-2.0-0)\n");
-    EXPECT_TRUE(fs::is_empty(work_ + "/tmp"));
+    const std::pair<std::string, std::string> libraries[] = {{"libSDL2-2.0.so.0", "libsdl2-2.0-0"},
+                                                             {"libjpeg.so.62", "libjpeg62-turbo"}};
+    for (const auto& [soname, debianPackage] : libraries) {
+        const std::string hidden = work_ + "/stand-ins-" + soname;
+        fs::create_directories(hidden);
+        test::WriteBytes(hidden + "/" + soname, "");
+        fs::remove(work_ + "/output.log");
+        process_ = ChildProcess::Spawn(
+            {package}, {{"DISPLAY", screen_.Name()}, {"TMPDIR", work_ + "/tmp"}, {"LD_LIBRARY_PATH", hidden}},
+            work_ + "/output.log");
+        int code = -1;
+        ASSERT_TRUE(process_.WaitFor(20000, &code)) << "the package went on without " << soname;
+        EXPECT_EQ(code, 1) << soname;
+        EXPECT_EQ(Said(), "tarnplayer: cannot load " + soname + " (install " + debianPackage + ")\n");
+        EXPECT_TRUE(fs::is_empty(work_ + "/tmp")) << soname;
+    }
 }
 
 // Without a runtime folder (a fresh root, a su session), the sound library

@@ -3,6 +3,8 @@
 #include <SDL_version.h>
 #include <dlfcn.h>
 
+#include <cstdio>  // before jpeglib.h, which uses FILE
+
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,7 @@ extern "C" {
 #include <libswresample/version.h>
 #include <libswscale/version.h>
 }
+#include <jpeglib.h>
 
 #include "platform/cannot_play.h"
 #include "platform/lazy/player_libraries.h"
@@ -71,6 +74,7 @@ constexpr Sonames kCompiledSonames = {
     "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
     "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
     "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
+    "libjpeg.so." AV_STRINGIFY(JPEG_LIB_VERSION),
 };
 static_assert(std::size(configured::kSonames) == kLibraryCount && std::size(configured::kPackages) == kLibraryCount);
 static_assert(SameSonames(kCompiledSonames),

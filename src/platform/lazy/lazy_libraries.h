@@ -9,8 +9,8 @@
 
 namespace tarn::lazy {
 
-enum class Library : int { Sdl, AvUtil, AvCodec, AvFormat, SwScale, SwResample };
-constexpr std::size_t kLibraryCount = 6;
+enum class Library : int { Sdl, AvUtil, AvCodec, AvFormat, SwScale, SwResample, Jpeg };
+constexpr std::size_t kLibraryCount = 7;
 
 // One name per Library, in its order.
 using Sonames = std::array<const char*, kLibraryCount>;
@@ -22,12 +22,13 @@ const Sonames& CompiledSonames();
 using LibrarySet = unsigned;
 constexpr LibrarySet Only(Library library) { return 1u << static_cast<int>(library); }
 constexpr LibrarySet kAllLibraries = (1u << kLibraryCount) - 1;
-// What the windows and a JPEG slide need: SDL, and libswscale with the
-// libavutil it is built on. The codec and format libraries, the largest by
-// far, can follow once the first slide is on screen.
-constexpr LibrarySet kDisplayLibraries = Only(Library::Sdl) | Only(Library::AvUtil) | Only(Library::SwScale);
-// What scaling a JPEG decoded by libjpeg-turbo needs, without any window.
-constexpr LibrarySet kPictureLibraries = Only(Library::AvUtil) | Only(Library::SwScale);
+// What decoding a JPEG with libjpeg-turbo and scaling it needs, without any
+// window: libjpeg, and libswscale with the libavutil it is built on.
+constexpr LibrarySet kPictureLibraries = Only(Library::Jpeg) | Only(Library::AvUtil) | Only(Library::SwScale);
+// What the windows and a JPEG slide need: SDL and the above. The codec and
+// format libraries, the largest by far, can follow once the first slide is
+// on screen.
+constexpr LibrarySet kDisplayLibraries = Only(Library::Sdl) | kPictureLibraries;
 
 // What stopped a load: the library that did not open, or the function of
 // the table that it lacks.
