@@ -14,8 +14,8 @@
 #include "platform/sdl/display_drivers.h"
 #include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/screen_guess.h"
-#include "platform/sdl/sound_library_leftovers.h"
 #include "platform/sdl/sdl_edge.h"
+#include "platform/sdl/sound_library_leftovers.h"
 #include "platform/window_system.h"
 
 namespace tarn {
