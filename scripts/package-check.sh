@@ -30,6 +30,7 @@ finish() {
   rm -rf "$work"
 }
 trap finish EXIT
+trap 'echo "package-check: failed at line $LINENO" >&2' ERR
 fail() { echo "package-check: $*" >&2; exit 1; }
 
 # A rerun starts from no package installed.
@@ -70,12 +71,14 @@ exec 3>&-
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 display=":$(cat "$work/display")"
 
-# What the screen's centre shows, as "R,G,B".
+# What the screen's centre shows, as "R,G,B"; nothing when the screenshot
+# failed (a window being mapped at that moment, for one).
 centre() {
-  xwd -root -silent -display "$display" 2>/dev/null | convert xwd:- -crop 1x1+320+240 -depth 8 txt:- 2>/dev/null \
-    | sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | head -1
+  { xwd -root -silent -display "$display" 2>/dev/null | convert xwd:- -crop 1x1+320+240 -depth 8 txt:- 2>/dev/null \
+      | sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | head -1; } || true
 }
 near() {  # near R,G,B R,G,B
+  [ -n "$1" ] || return 1
   local IFS=,; local a=($1) b=($2)
   for k in 0 1 2; do local d=$((a[k] - b[k])); [ ${d#-} -le 24 ] || return 1; done
 }
