@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws TarnPlayer's bitmaps and icon and writes them as Windows BMP/ICO files.
+"""Draws TarnPlayer's bitmaps and icon and writes them as Windows BMP/ICO files,
+and the icon once more as a PNG for the Linux desktop.
 
 The control bar buttons are 32 x 32 pixels at 4 bits per pixel, black (or the
 grey 153,153,153 for the disabled look) on white. The closing splash is
@@ -11,6 +12,7 @@ committed and embedded in the program at build time.
 """
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -84,6 +86,25 @@ def ico_32bit(pixels):
 
 
 # ---- Button drawing --------------------------------------------------------
+
+def png_rgba(pixels):
+    """pixels: rows top to bottom of (r, g, b, a)."""
+    height = len(pixels)
+    width = len(pixels[0])
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)  # no filter
+        for colour in row:
+            raw += bytes(colour)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
 
 def blank(size=32, value=0):
     return [[value] * size for _ in range(size)]
@@ -261,7 +282,7 @@ def splash():
 
 # ---- The icon --------------------------------------------------------------
 
-def icon():
+def icon_pixels():
     size = 32
     px = [[(0, 0, 0, 0)] * size for _ in range(size)]
     for y in range(size):
@@ -283,7 +304,7 @@ def icon():
         px[25][x] = (140, 190, 220, 255)
         if 10 <= x < 22:
             px[27][x] = (110, 160, 200, 255)
-    return ico_32bit(px)
+    return px
 
 
 def main():
@@ -291,7 +312,8 @@ def main():
     for ident, data in buttons().items():
         files["button_%d.bmp" % ident] = data
     files["splash_110.bmp"] = splash()
-    files["icon_122.ico"] = icon()
+    files["icon_122.ico"] = ico_32bit(icon_pixels())
+    files["tarnplayer.png"] = png_rgba(icon_pixels())
     for name, data in sorted(files.items()):
         with open(os.path.join(HERE, name), "wb") as out:
             out.write(data)

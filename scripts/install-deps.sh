@@ -14,6 +14,7 @@ packages=(
   libjpeg-turbo-progs
   libjpeg62-turbo-dev
   libx11-dev
+  dpkg-dev man-db
   "$@"
 )
 

@@ -8,6 +8,11 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 (cd build && ctest --output-on-failure -j2 --timeout 600)
+# The Debian package: installed with apt, its manual pages, a show packed
+# and played by the installed programs; purged again afterwards.
+stage_start=$SECONDS
+bash scripts/package-check.sh
+echo "test: Debian package stage took $((SECONDS - stage_start)) s"
 
 # Hardening. The whole suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report fails it. Then every fuzz target

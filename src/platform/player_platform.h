@@ -3,15 +3,18 @@
 // SDL audio when a sound device opens.
 #pragma once
 
+#include <string>
+
 namespace tarn {
 
 // Initialises SDL's video, installs the SDL window edge and the steady
-// clock. Returns false when there is no display to show a window on; the
-// window system then stays headless and nothing is shown. The platform stays
-// in place until the process ends. `firstPicture`, the show's first slide
-// (or nullptr), may start decoding meanwhile for the screen it will be shown
-// on.
-bool StartPlayerPlatform(const char* firstPicture = nullptr);
+// clock. Returns false when there is no display to show a window on, or the
+// libraries that show one do not load; the window system then stays
+// headless, nothing is shown and `problem` (when given) says what is missing
+// in one line. The platform stays in place until the process ends.
+// `firstPicture`, the show's first slide (or nullptr), may start decoding
+// meanwhile for the screen it will be shown on.
+bool StartPlayerPlatform(const char* firstPicture = nullptr, std::string* problem = nullptr);
 
 // Opens the sound device through the media. Without one the show goes on in
 // silence. Separate from the start above so that the first slide can begin

@@ -1,8 +1,10 @@
 #include "startup/entry.h"
 
 #include <cstring>
+#include <string>
 
 #include "controller/controller.h"
+#include "platform/cannot_play.h"
 #include "platform/graph.h"
 #include "platform/picture_handover.h"
 #include "platform/player_platform.h"
@@ -23,13 +25,21 @@ int RunPlayer(HINSTANCE instance, const char* path, int showCommand) {
     // picture.
     char firstImage[SHOW_PATH_BYTES];
     ReadImageNameAt(0, firstImage, sizeof firstImage);
-    // Without a screen there is no show: nobody could see or end it.
-    if (!tarn::StartPlayerPlatform(firstImage)) return 0;
+    // Without a screen there is no show: nobody could see or end it. Whoever
+    // ran the player is told what is missing, in one line.
+    std::string problem;
+    if (!tarn::StartPlayerPlatform(firstImage, &problem)) {
+        tarn::SayCannotPlay(problem);
+        return tarn::kCannotPlayStatus;
+    }
     tarn::media::HintUpcomingFile(firstImage);
     tarn::StartPlayerSound();
 
     RegisterWindowClasses(instance);
-    if (!CreateShowWindows(instance, showCommand)) return 0;
+    if (!CreateShowWindows(instance, showCommand)) {
+        tarn::SayCannotPlay("cannot open the show's window");
+        return tarn::kCannotPlayStatus;
+    }
     StartShow();
 
     MSG msg{};
@@ -42,14 +52,17 @@ int RunPlayer(HINSTANCE instance, const char* path, int showCommand) {
     return static_cast<int>(msg.wParam);
 }
 
+// The player's exit status is the package's: a player that cannot play
+// says why and fails, and so does the package that started it.
 int RunPackage() {
+    int status = 0;
     if (ExtractPackage()) {
         RewriteShowDescription();
-        LaunchPlayer();
+        status = LaunchPlayer();
     }
     // The first picture's decoding, begun during the extraction, is over.
     tarn::media::EndHandingOverPicture();
-    return 0;
+    return status;
 }
 
 }  // namespace

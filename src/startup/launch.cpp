@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/cannot_play.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/profile_batch.h"
 #include "platform/picture_handover.h"
@@ -159,6 +160,20 @@ void HoldRewrittenShowDescription() {
     }
 }
 
+// The exit status of a package whose player ended as `end`, in the shell's
+// terms.
+int PlayerStatus(const tarn::ProgramEnd& end) {
+    if (!end.started) {
+        // A temporary folder on which nothing may run, for one.
+        std::string why = "cannot start the show's player " + std::string(g_Show.PlayerPath);
+        if (end.error != 0) why += std::string(": ") + std::strerror(end.error);
+        tarn::SayCannotPlay(why);
+        return tarn::kCannotPlayStatus;
+    }
+    if (end.exited) return end.exitCode;
+    return end.signal != 0 ? 128 + end.signal : tarn::kCannotPlayStatus;
+}
+
 }  // namespace
 
 int RewriteShowDescription() {
@@ -197,15 +212,19 @@ int LaunchPlayer() {
     MarkSlideFilesToKeep(keep);
 
     tarn::CatchTerminationSignals();
+    int status = 0;
     // A show interrupted before it began is not started at all.
-    if (tarn::TerminationSignalCaught() == 0) {
+    if (const int early = tarn::TerminationSignalCaught(); early != 0) {
+        status = 128 + early;
+    } else {
         // The first slide's picture, when it is being decoded here, goes to
         // the player.
         const std::string handover = tarn::media::PrepareHandoverForChild();
         tarn::ProgramStart start;
         if (!handover.empty()) start.extraVariable = handover.c_str();
         start.started = [] { tarn::media::ForgetHandoverCopies(); };
-        tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath, start);
+        const tarn::ProgramEnd end = tarn::RunProgram(g_Show.PlayerPath, g_Show.ShowDescriptionPath, start);
+        status = PlayerStatus(end);
     }
 
     // However the player ended, nothing of the show stays behind but the
@@ -213,5 +232,5 @@ int LaunchPlayer() {
     // are deleted.
     DeletePackageFile(g_PackageFiles.entries[0]);
     DeletePackageFiles(keep);
-    return 1;
+    return status;
 }

@@ -13,4 +13,10 @@ int RewriteShowDescription();
 // name (a later entry's file replaces an earlier one's). -1, and `path`
 // untouched, when the first slide names no entry of the package.
 int32_t FirstSlideFile(char* path, size_t size);
+
+// Runs the extracted player on the extracted show description, waits for
+// it, and removes what the package extracted. Returns the player's exit
+// status: 128 and the signal's number when a signal ended it, and
+// tarn::kCannotPlayStatus, said on standard error, when it could not be
+// started at all.
 int LaunchPlayer();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kernel/scratch_folder.h"
+#include "platform/cannot_play.h"
 #include "platform/win32.h"
 #include "show/sample_show.h"
 #include "show/show_record.h"
@@ -47,7 +48,12 @@ TEST_F(Entry, PathIsTakenWholeAndItsSettingsRead) {
     // Spaces, a tab and quotes all belong to the path.
     const std::string path = folder / "My \"Show\"\t1.ini";
     WriteBytes(path, SampleShowDescription());
-    EXPECT_EQ(TarnPlayerEntry(GetModuleHandleA(nullptr), path.c_str(), SW_SHOWDEFAULT), 0);
+    // Without a screen the player cannot play at all, and says so.
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(TarnPlayerEntry(GetModuleHandleA(nullptr), path.c_str(), SW_SHOWDEFAULT), tarn::kCannotPlayStatus);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("tarnplayer: cannot show the slides", 0), 0u) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
     EXPECT_EQ(std::string(g_Show.ShowDescriptionPath), path);
     EXPECT_EQ(g_Show.Count, 8);
     EXPECT_EQ(g_Show.DelayBetweenSlidesInMilliseconds, 6000);

@@ -190,14 +190,30 @@ TEST(LazyLibraries, AFailedLoadLeavesNothingLoadedAndCanBeRetried) {
     InFreshProcess([]() -> std::string {
         Sonames missing = CompiledSonames();
         missing[static_cast<size_t>(Library::SwResample)] = "libtarn-no-such-library.so.0";
-        if (LoadLibraries(missing)) return "a missing library loaded";
+        LoadFailure failure;
+        if (LoadLibraries(missing, kAllLibraries, &failure)) return "a missing library loaded";
         if (LibrariesLoaded()) return "loaded after a missing library";
+        // The failure names the library that did not open, and its package.
+        const std::string package = LibraryPackage(Library::SwResample);
+        if (package.rfind("libswresample", 0) != 0) return "the resampling library's package is " + package;
+        const std::string said = DescribeLoadFailure(missing, failure);
+        if (said != "cannot load libtarn-no-such-library.so.0 (install " + package + ")") return "said: " + said;
 
         // libavutil opens in SDL's place but has none of SDL's functions.
         Sonames swapped = CompiledSonames();
         std::swap(swapped[static_cast<size_t>(Library::Sdl)], swapped[static_cast<size_t>(Library::AvUtil)]);
-        if (LoadLibraries(swapped)) return "libraries lacking the functions loaded";
+        failure = LoadFailure{};
+        if (LoadLibraries(swapped, kAllLibraries, &failure)) return "libraries lacking the functions loaded";
         if (LibrariesLoaded()) return "loaded after a library lacked its functions";
+        if (failure.library != Library::Sdl || failure.missingFunction == nullptr ||
+            std::string(failure.missingFunction).rfind("SDL_", 0) != 0) {
+            return "the failure named the wrong library or function";
+        }
+        const std::string lacking = DescribeLoadFailure(swapped, failure);
+        if (lacking != "cannot load " + std::string(swapped[0]) + ": it lacks " + failure.missingFunction +
+                           " (install " + LibraryPackage(Library::Sdl) + ")") {
+            return "said: " + lacking;
+        }
         if (Mapped("libSDL2")) return "libSDL2 left mapped by the failed loads";
 
         if (!LoadPlayerLibraries()) return "the retry failed";

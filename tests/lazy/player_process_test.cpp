@@ -1,7 +1,8 @@
-// The real player executable: it names neither SDL nor FFmpeg among its
-// libraries, its package process never loads them while the player it
-// started does, and a player whose media libraries cannot be loaded ends
-// silently. Played on a private X server.
+// The real player executable: it names neither SDL, FFmpeg nor libjpeg
+// among its libraries, its package process never loads them while the player it
+// started does, a player whose media libraries cannot be loaded says which
+// and fails, and the sound library leaves nothing in the temporary folder.
+// Played on a private X server.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -85,9 +87,10 @@ std::string CommandOutput(const std::string& command) {
     return out;
 }
 
-// Lines naming SDL or an FFmpeg library.
+// Lines naming SDL, an FFmpeg library or libjpeg.
 std::vector<std::string> MediaLibraryLines(const std::string& text) {
-    return LibraryLines(text, {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample"});
+    return LibraryLines(text,
+                        {"libSDL2", "libavutil", "libavcodec", "libavformat", "libswscale", "libswresample", "libjpeg"});
 }
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
@@ -106,17 +109,18 @@ bool ShowsSlide(const ws::Pixels& screen) {
     return true;
 }
 
-TEST(PlayerExecutable, NamesNeitherSdlNorFfmpegAmongItsLibraries) {
+// Without any of them the dynamic loader would refuse to start it, with a
+// message of its own; the player says which library is missing instead.
+TEST(PlayerExecutable, NamesNeitherSdlFfmpegNorLibjpegAmongItsLibraries) {
     const std::string dynamic = CommandOutput(std::string("readelf -d -W ") + TARN_PLAYER);
     ASSERT_NE(dynamic.find("Shared library: [libc.so.6]"), std::string::npos) << "readelf said:\n" << dynamic;
-    EXPECT_NE(dynamic.find("Shared library: [libjpeg.so"), std::string::npos);
     EXPECT_EQ(MediaLibraryLines(dynamic), std::vector<std::string>{});
 
     // Nor does it import or export any of their functions.
     const std::string symbols = CommandOutput(std::string("readelf --dyn-syms -W ") + TARN_PLAYER);
     ASSERT_NE(symbols.find("GLIBC_"), std::string::npos) << "readelf said:\n" << symbols;
     for (const std::string& line : Lines(symbols)) {
-        for (const char* prefix : {" SDL_", " av_", " avcodec_", " avformat_", " sws_", " swr_"})
+        for (const char* prefix : {" SDL_", " av_", " avcodec_", " avformat_", " sws_", " swr_", " jpeg_"})
             EXPECT_EQ(line.find(prefix), std::string::npos) << line;
     }
 }
@@ -228,15 +232,15 @@ TEST_F(PlayerProcess, OnlyThePlayerAPackageStartsLoadsSdlAndTheCodecLibraries) {
 }
 
 // A damaged FFmpeg library in the player's library path: the player cannot
-// load its media libraries and ends, silently and with success, as it does
-// without a screen (a JPEG slide needs no codec library, so it may first
-// show it; the libraries are loaded right after). The same show with the libraries intact plays
-// and waits for its key.
-TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
+// load its media libraries and ends with status 1 and one line naming the
+// library and the package that brings it (a JPEG slide needs no codec
+// library, so it may first show it; the libraries are loaded right after).
+// The same show with the libraries intact plays and waits for its key.
+TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadSaysWhichAndFails) {
     const std::string damaged = work_ + "/damaged-libraries";
     fs::create_directories(damaged);
-    test::WriteBytes(damaged + "/libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR),
-                     "not a shared library\n");
+    const std::string codec = "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR);
+    test::WriteBytes(damaged + "/" + codec, "not a shared library\n");
     auto writeShow = [&] {
         test::WriteBytes(work_ + "/show.ini", ShowDescription(work_ + "/a.jpg"));
         test::WriteBytes(work_ + "/a.jpg", slide_);
@@ -251,6 +255,7 @@ TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
     int code = -1;
     ASSERT_TRUE(process_.WaitFor(10000, &code));
     ASSERT_EQ(code, 0);
+    ASSERT_EQ(Said(), "");
 
     writeShow();
     process_ = ChildProcess::Spawn({TARN_PLAYER, work_ + "/show.ini"},
@@ -259,8 +264,77 @@ TEST_F(PlayerProcess, APlayerWhoseMediaLibrariesDoNotLoadEndsSilently) {
                                     {"LD_LIBRARY_PATH", damaged}},
                                    work_ + "/output.log");
     ASSERT_TRUE(process_.WaitFor(10000, &code)) << "the player went on without its media libraries";
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(Said(), "tarnplayer: cannot load " + codec + " (install libavcodec" +
+                          std::to_string(LIBAVCODEC_VERSION_MAJOR) + ")\n");
+}
+
+// SDL or libjpeg hidden from a package's player: the player says which
+// before it opens any window, and the package process, which also looks for
+// libjpeg to decode the first slide ahead, passes the status on without a
+// word of its own, leaving nothing in the temporary folder.
+TEST_F(PlayerProcess, APackageWhosePlayerLacksALibraryPassesItsStatusAndLineOn) {
+    const std::string package = work_ + "/show-package";
+    test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
+                                                  {"show.ini", ShowDescription("a.jpg")},
+                                                  {"a.jpg", slide_}}));
+    ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+    const std::pair<std::string, std::string> libraries[] = {{"libSDL2-2.0.so.0", "libsdl2-2.0-0"},
+                                                             {"libjpeg.so.62", "libjpeg62-turbo"}};
+    for (const auto& [soname, debianPackage] : libraries) {
+        const std::string hidden = work_ + "/stand-ins-" + soname;
+        fs::create_directories(hidden);
+        test::WriteBytes(hidden + "/" + soname, "");
+        fs::remove(work_ + "/output.log");
+        process_ = ChildProcess::Spawn(
+            {package}, {{"DISPLAY", screen_.Name()}, {"TMPDIR", work_ + "/tmp"}, {"LD_LIBRARY_PATH", hidden}},
+            work_ + "/output.log");
+        int code = -1;
+        ASSERT_TRUE(process_.WaitFor(20000, &code)) << "the package went on without " << soname;
+        EXPECT_EQ(code, 1) << soname;
+        EXPECT_EQ(Said(), "tarnplayer: cannot load " + soname + " (install " + debianPackage + ")\n");
+        EXPECT_TRUE(fs::is_empty(work_ + "/tmp")) << soname;
+    }
+}
+
+// Without a runtime folder (a fresh root, a su session), the sound library
+// makes a "pulse-..." folder in the temporary folder while it looks for a
+// sound server, and a link to it in the user's settings. A show leaves
+// neither behind.
+TEST_F(PlayerProcess, NothingOfTheSoundLibraryStaysInTheTemporaryFolder) {
+    const std::string home = work_ + "/home";
+    fs::create_directories(home);
+    const std::string package = work_ + "/show-package";
+    test::WriteBytes(package, test::BuildPackage({{"tarnplayer", ReadAll(TARN_PLAYER)},
+                                                  {"show.ini", ShowDescription("a.jpg")},
+                                                  {"a.jpg", slide_}}));
+    ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+    // Empty values remove the variables: SDL then tries the PulseAudio
+    // library first, as on a desktop.
+    process_ = ChildProcess::Spawn({package},
+                                   {{"DISPLAY", screen_.Name()},
+                                    {"TMPDIR", work_ + "/tmp"},
+                                    {"HOME", home},
+                                    {"XDG_RUNTIME_DIR", ""},
+                                    {"XDG_CONFIG_HOME", ""},
+                                    {"PULSE_RUNTIME_PATH", ""},
+                                    {"PULSE_SERVER", ""},
+                                    {"SDL_AUDIODRIVER", ""}},
+                                   work_ + "/output.log");
+    ASSERT_TRUE(WaitForSlide(20000)) << "the slide never showed";
+    ASSERT_TRUE(screen_.Key("Escape"));
+    int code = -1;
+    ASSERT_TRUE(process_.WaitFor(10000, &code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(Said(), "");
+    // The library did run its fallback: it made its settings folder.
+    ASSERT_TRUE(fs::is_directory(home + "/.config/pulse")) << "the sound library was not asked for a server";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(work_ + "/tmp")) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{});
+    for (const auto& entry : fs::directory_iterator(home + "/.config/pulse")) {
+        EXPECT_FALSE(entry.is_symlink()) << "a link into the removed folder stays: " << entry.path();
+    }
 }
 
 }  // namespace

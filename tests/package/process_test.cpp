@@ -1,6 +1,7 @@
 // Starting a program with one argument, waiting for it, passing signals on.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -61,11 +62,20 @@ TEST(RunProgram, ExitCodesAndDeathsAreToldApart) {
 
 TEST(RunProgram, WhatCannotStartIsReportedAsNotStarted) {
     ScratchFolder scratch;
-    EXPECT_FALSE(tarn::RunProgram((scratch.outside() + "/absent").c_str(), "x").started);
+    const tarn::ProgramEnd absent = tarn::RunProgram((scratch.outside() + "/absent").c_str(), "x");
+    EXPECT_FALSE(absent.started);
     const std::string text = scratch.outside() + "/text";
     WriteBytes(text, "no program\n");
     chmod(text.c_str(), 0700);
     EXPECT_FALSE(tarn::RunProgram(text.c_str(), "x").started);
+#ifndef _WIN32
+    // Why, for the line a package says when its player does not start.
+    EXPECT_EQ(absent.error, ENOENT);
+    const std::string notRunnable = scratch.outside() + "/not-runnable";
+    WriteBytes(notRunnable, "#!/bin/sh\n");
+    chmod(notRunnable.c_str(), 0600);
+    EXPECT_EQ(tarn::RunProgram(notRunnable.c_str(), "x").error, EACCES);
+#endif
     EXPECT_FALSE(tarn::RunProgram(scratch.outside().c_str(), "x").started) << "a folder";
 }
 

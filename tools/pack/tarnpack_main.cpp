@@ -17,10 +17,7 @@
 #include "commands.h"
 #include "jpeg_baseline.h"
 #include "platform/win32.h"
-
-#ifndef TARNPACK_VERSION
-#define TARNPACK_VERSION "0"
-#endif
+#include "tarn_version.h"
 
 namespace {
 
@@ -231,7 +228,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (argument == "--version") {
-            std::cout << "tarnpack " TARNPACK_VERSION "\n";
+            std::cout << "tarnpack " TARN_VERSION "\n";
             return 0;
         }
     }

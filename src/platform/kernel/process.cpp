@@ -131,7 +131,9 @@ ProgramEnd RunProgram(const char* program, const char* argument, const ProgramSt
         // start (and is passed on just below) or after the child is known
         // to the handler, never in between.
         SignalBlock block;
-        if (posix_spawn(&child, program, nullptr, attributes.get(), arguments, childEnvironment) != 0) {
+        if (const int error = posix_spawn(&child, program, nullptr, attributes.get(), arguments, childEnvironment);
+            error != 0) {
+            end.error = error;
             return end;
         }
         g_runningChild.store(child);

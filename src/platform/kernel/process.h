@@ -30,6 +30,7 @@ struct ProgramEnd {
     bool exited = false;   // true: it returned an exit code
     int exitCode = 0;      // valid when `exited`
     int signal = 0;        // the signal that ended it, when it did not exit
+    int error = 0;         // why it could not be started (an errno value), when known
 };
 
 // Starts `program` (a path, not searched for) with `argument` as its only

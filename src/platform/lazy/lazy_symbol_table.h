@@ -1,4 +1,4 @@
-// The SDL and FFmpeg functions the player calls, one line each:
+// The SDL, FFmpeg and libjpeg functions the player calls, one line each:
 // TARN_LAZY_SYMBOL(library, name). The player executable does not link these
 // libraries; lazy_trampolines.cpp defines every function named here as a jump
 // through a slot that lazy_libraries.cpp fills from the loaded library. A
@@ -17,6 +17,7 @@ TARN_LAZY_SYMBOL(Sdl, SDL_DestroyWindow)
 TARN_LAZY_SYMBOL(Sdl, SDL_FillRect)
 TARN_LAZY_SYMBOL(Sdl, SDL_FreeSurface)
 TARN_LAZY_SYMBOL(Sdl, SDL_GetDesktopDisplayMode)
+TARN_LAZY_SYMBOL(Sdl, SDL_GetError)
 TARN_LAZY_SYMBOL(Sdl, SDL_GetGlobalMouseState)
 TARN_LAZY_SYMBOL(Sdl, SDL_GetMouseState)
 TARN_LAZY_SYMBOL(Sdl, SDL_GetWindowID)
@@ -93,3 +94,14 @@ TARN_LAZY_SYMBOL(SwResample, swr_free)
 TARN_LAZY_SYMBOL(SwResample, swr_get_out_samples)
 TARN_LAZY_SYMBOL(SwResample, swr_init)
 TARN_LAZY_SYMBOL(SwResample, swr_set_matrix)
+
+// libjpeg
+TARN_LAZY_SYMBOL(Jpeg, jpeg_CreateDecompress)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_calc_output_dimensions)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_destroy_decompress)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_finish_decompress)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_read_header)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_read_scanlines)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_resync_to_restart)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_start_decompress)
+TARN_LAZY_SYMBOL(Jpeg, jpeg_std_error)

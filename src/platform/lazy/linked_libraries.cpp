@@ -8,6 +8,7 @@ namespace tarn {
 __attribute__((weak)) bool LoadPlayerLibraries() { return true; }
 __attribute__((weak)) bool LoadPlayerDisplayLibraries() { return true; }
 __attribute__((weak)) bool LoadPictureLibraries() { return true; }
+__attribute__((weak)) std::string PlayerLibrariesProblem() { return ""; }
 __attribute__((weak)) void FinishLoadingPlayerLibraries() {}
 
 }  // namespace tarn

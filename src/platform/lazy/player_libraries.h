@@ -5,6 +5,8 @@
 // libswscale alone when it decodes the first slide's JPEG for its player.)
 #pragma once
 
+#include <string>
+
 namespace tarn {
 
 // Makes SDL and the FFmpeg libraries callable. In the player executable this
@@ -24,9 +26,14 @@ bool LoadPlayerDisplayLibraries();
 // windows. False as above.
 bool LoadPictureLibraries();
 
-// Loads whatever is not loaded yet, on the calling thread. The process
-// ends, silently and with success, when the libraries cannot be loaded, as
-// it does when a first call of one of their functions cannot load them.
+// Why the last of the loads above failed, as one line naming the library and
+// the Debian package that brings it; empty when none has failed.
+std::string PlayerLibrariesProblem();
+
+// Loads whatever is not loaded yet, on the calling thread. When the
+// libraries cannot be loaded the process ends as a player that cannot play
+// (platform/cannot_play.h), naming the library, as it does when a first call
+// of one of their functions cannot load them.
 void FinishLoadingPlayerLibraries();
 
 }  // namespace tarn

@@ -15,6 +15,7 @@
 #include "platform/sdl/quiet_sound_libraries.h"
 #include "platform/sdl/screen_guess.h"
 #include "platform/sdl/sdl_edge.h"
+#include "platform/sdl/sound_library_leftovers.h"
 #include "platform/window_system.h"
 
 namespace tarn {
@@ -76,9 +77,25 @@ bool StartVideoOnAScreen(const std::string& drivers) {
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
+// What the player lacked to show anything, once SDL's video did not start.
+std::string NoDisplayProblem() {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+        return "cannot show the slides: no display (DISPLAY is not set)";
+    }
+    std::string where = display != nullptr && *display != '\0' ? std::string("display ") + display
+                                                               : std::string("Wayland display ") + wayland;
+    std::string why = SDL_GetError();
+    for (char& c : why) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return "cannot show the slides on " + where + (why.empty() ? "" : " (" + why + ")");
+}
+
 }  // namespace
 
-bool StartPlayerPlatform(const char* firstPicture) {
+bool StartPlayerPlatform(const char* firstPicture, std::string* problem) {
     // The edge lives until the process ends: the window system may still talk
     // to it while static objects are destroyed at exit, in any order.
     static ws::SdlEdge* edge = nullptr;
@@ -92,11 +109,17 @@ bool StartPlayerPlatform(const char* firstPicture) {
     // without a screen. The codec and format libraries, which
     // take longest to load and which a JPEG slide does not need, follow on
     // the media's thread once the show has its first picture.
-    if (!LoadPlayerDisplayLibraries()) return false;
+    if (!LoadPlayerDisplayLibraries()) {
+        if (problem != nullptr) *problem = PlayerLibrariesProblem();
+        return false;
+    }
     const std::string drivers = VideoDrivers();
     PrepareForTheScreenAhead(firstPicture, drivers);
     ws::ApplySdlWindowHints();
-    if (!StartVideoOnAScreen(drivers)) return false;
+    if (!StartVideoOnAScreen(drivers)) {
+        if (problem != nullptr) *problem = NoDisplayProblem();
+        return false;
+    }
 
     InstallClock(nullptr);  // the machine's monotonic clock
     edge = new ws::SdlEdge();
@@ -109,8 +132,12 @@ void StartPlayerSound() {
     if (started) return;
     started = true;
     // Without a sound device the show goes on in silence, and says nothing.
+    // Nor does it leave behind what the sound libraries made for it while
+    // they looked for a sound server.
+    const SoundLibraryLeftovers leftovers;
     QuietSoundLibraries();
     media::StartSdlAudio();
+    leftovers.RemoveNewOnes();
 }
 
 }  // namespace tarn

@@ -9,7 +9,11 @@ namespace tarn {
 
 // There is always a desktop to show the windows on, unless the process
 // runs without one (a service): then there is no show.
-bool StartPlayerPlatform(const char*) { return GetDesktopWindow() != nullptr; }
+bool StartPlayerPlatform(const char*, std::string* problem) {
+    if (GetDesktopWindow() != nullptr) return true;
+    if (problem != nullptr) *problem = "cannot show the slides: no desktop";
+    return false;
+}
 
 // DirectSound opens with each slide's keep-alive; nothing to start here.
 void StartPlayerSound() {}
