@@ -5,6 +5,7 @@
 //   benchprobe start  [options] -- viewer args...
 //   benchprobe keys   [options] -- viewer args...
 //   benchprobe timed  [options] -- viewer args...
+//   benchprobe fade   [options] -- viewer args...
 //   benchprobe extract [options] -- package args...
 //
 // Results are "name value..." lines on stdout; problems are "error ..." lines
@@ -264,6 +265,69 @@ int RunTimed(const Options& options) {
     return 0;
 }
 
+// Cross-fades by key: after each key, the boxes are grabbed as fast as the
+// server answers until the next photo is recognised. Every grab that differs
+// from the one before is a distinct frame that reached the screen; frames
+// shown between two grabs are not seen, so the rate is a lower bound.
+int RunFade(const Options& options) {
+    ViewerRun run;
+    const std::string error = StartViewer(options, run);
+    if (!error.empty()) return Fail(error);
+    Session& session = run.session;
+    ViewerProcess& viewer = *run.viewer;
+    std::vector<double> first_change, fade_ms, frames, grabs;
+    for (int next = 1; next < run.count; ++next) {
+        SleepMs(options.settle_ms);
+        std::vector<BoxStats> before = session.screen.Grab(session.sigs.boxes);
+        if (!session.screen.PressKey(options.key)) {
+            run.Quit(options);
+            return Fail("unknown key " + options.key);
+        }
+        const auto sent = SteadyClock::now();
+        double changed_at = -1;
+        int distinct = 0;
+        int taken = 0;
+        for (;;) {
+            const std::vector<BoxStats> now = session.screen.Grab(session.sigs.boxes);
+            ++taken;
+            bool differs = false;
+            for (size_t k = 0; k < now.size(); ++k) {
+                differs = differs || now[k].r != before[k].r || now[k].g != before[k].g || now[k].b != before[k].b;
+            }
+            if (differs) {
+                if (changed_at < 0) changed_at = MsSince(sent);
+                ++distinct;
+                before = now;
+            }
+            if (Classify(session.sigs, now) == next) break;
+            if (viewer.Exited() || MsSince(sent) > options.timeout_ms) {
+                run.Quit(options);
+                return Fail("photo " + std::to_string(next) + " never completed its fade");
+            }
+        }
+        const double done = MsSince(sent);
+        first_change.push_back(changed_at);
+        fade_ms.push_back(done - changed_at);
+        // The last distinct grab is the finished photo, not a mixed frame.
+        frames.push_back(distinct - 1);
+        grabs.push_back(taken);
+    }
+    auto print = [](const char* name, const std::vector<double>& values) {
+        std::printf("%s", name);
+        for (double v : values) std::printf(" %.2f", v);
+        std::printf("\n");
+    };
+    print("key_to_change_ms", first_change);
+    print("fade_ms", fade_ms);
+    print("fade_frames", frames);
+    print("fade_grabs", grabs);
+    std::vector<double> fps;
+    for (size_t i = 0; i < frames.size(); ++i) fps.push_back(fade_ms[i] > 0 ? frames[i] * 1000.0 / fade_ms[i] : 0);
+    print("fade_fps", fps);
+    run.Quit(options);
+    return 0;
+}
+
 int RunExtract(const Options& options) {
     const auto start = SteadyClock::now();
     ViewerProcess package(options.argv);
@@ -305,7 +369,7 @@ int RunBoxes() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Fail("usage: benchprobe boxes|sig|start|keys|timed|extract ...");
+    if (argc < 2) return Fail("usage: benchprobe boxes|sig|start|keys|timed|fade|extract ...");
     const std::string command = argv[1];
     if (command == "boxes") return RunBoxes();
     if (command == "sig") return RunSig(argc, argv);
@@ -315,6 +379,7 @@ int main(int argc, char** argv) {
     if (command == "start") return RunStart(options);
     if (command == "keys") return RunKeys(options);
     if (command == "timed") return RunTimed(options);
+    if (command == "fade") return RunFade(options);
     if (command == "extract") return RunExtract(options);
     return Fail("unknown command " + command);
 }
