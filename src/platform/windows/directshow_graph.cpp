@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/windows/com_ref.h"
+#include "platform/windows/picture_fade.h"
 #include "platform/windows/picture_window.h"
 #include "platform/windows/prepared_pictures.h"
 
@@ -124,6 +125,7 @@ public:
     HRESULT Run() override {
         if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
         AutoShow();
+        if (owner_ != nullptr && !hidden_) StartPictureFade(owner_, *picture_);
         if (!pictureRunning_) {
             pictureRunning_ = true;
             if (!pictureComplete_) {
