@@ -125,7 +125,6 @@ public:
     HRESULT Run() override {
         if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
         AutoShow();
-        if (owner_ != nullptr && !hidden_) StartPictureFade(owner_, *picture_);
         if (!pictureRunning_) {
             pictureRunning_ = true;
             if (!pictureComplete_) {
@@ -284,7 +283,10 @@ private:
     // A renderer shows its window when the graph pauses or runs, unless it
     // was hidden; a window nobody owns stays out of sight.
     void AutoShow() {
-        if (owner_ != nullptr && !hidden_) picture_->SetVisible(true);
+        if (owner_ == nullptr || hidden_) return;
+        // A fade from the picture before covers this one before it shows.
+        StartPictureFade(owner_, *picture_);
+        picture_->SetVisible(true);
     }
     // The same for a clip's renderer, for the renderers that leave a window
     // whose style was set without WS_VISIBLE hidden (Wine's do).

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "media/graph.h"
@@ -48,20 +47,16 @@ Screen ComposePicture(HWND owner, const PictureWindow& picture) {
     return screen;
 }
 
-struct Kept {
-    HWND owner = nullptr;
-    DWORD milliseconds = 0;
-    Screen picture;
-};
-
-std::optional<Kept>& KeptPicture() {
-    static std::optional<Kept> kept;
-    return kept;
-}
-
+// Shows the kept picture above the owner's children from the moment it is
+// kept, so that nothing of the change is seen before the fade begins; then
+// mixes in the new picture on its timer.
 class FadeWindow {
 public:
-    static std::unique_ptr<FadeWindow> Open(HWND owner, DWORD milliseconds, Screen from, Screen to);
+    static std::unique_ptr<FadeWindow> Open(HWND owner, DWORD milliseconds, Screen from);
+    // Fades into `to` from now on; false when it does not fit the window.
+    bool Begin(Screen to);
+    HWND Owner() const { return owner_; }
+    bool Begun() const { return begun_; }
     ~FadeWindow() {
         if (window_ != nullptr) {
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -77,6 +72,7 @@ private:
     FadeWindow() = default;
     // The share of the new picture now, 0 … 256.
     uint32_t Weight() const {
+        if (!begun_) return 0;
         const DWORD passed = GetTickCount() - start_;
         return passed >= milliseconds_ ? 256u : static_cast<uint32_t>(uint64_t{passed} * 256 / milliseconds_);
     }
@@ -87,6 +83,7 @@ private:
     HWND owner_ = nullptr;
     DWORD start_ = 0;
     DWORD milliseconds_ = 1;
+    bool begun_ = false;
     Screen from_;
     Screen to_;
     HBITMAP bitmap_ = nullptr;
@@ -111,15 +108,13 @@ ATOM RegisterFadeClass() {
     return atom;
 }
 
-std::unique_ptr<FadeWindow> FadeWindow::Open(HWND owner, DWORD milliseconds, Screen from, Screen to) {
-    if (!RegisterFadeClass() || from.width != to.width || from.height != to.height || from.width <= 0) {
-        return nullptr;
-    }
+std::unique_ptr<FadeWindow> FadeWindow::Open(HWND owner, DWORD milliseconds, Screen from) {
+    if (!RegisterFadeClass() || from.width <= 0 || from.height <= 0) return nullptr;
     std::unique_ptr<FadeWindow> fade(new FadeWindow);
     fade->owner_ = owner;
     fade->milliseconds_ = std::max<DWORD>(milliseconds, 1);
     fade->from_ = std::move(from);
-    fade->to_ = std::move(to);
+    fade->to_ = fade->from_;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = fade->to_.width;
@@ -136,12 +131,21 @@ std::unique_ptr<FadeWindow> FadeWindow::Open(HWND owner, DWORD milliseconds, Scr
     if (fade->window_ == nullptr) return nullptr;
     SetWindowLongPtrW(fade->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(fade.get()));
     SetWindowLongPtrW(fade->window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
-    fade->start_ = GetTickCount();
-    // Above the new picture's window, drawn before it is seen.
+    // Above the leaving picture's window, drawn before that goes.
     SetWindowPos(fade->window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     UpdateWindow(fade->window_);
-    SetTimer(fade->window_, kFrameTimer, kFrameMilliseconds, nullptr);
     return fade;
+}
+
+bool FadeWindow::Begin(Screen to) {
+    if (to.width != from_.width || to.height != from_.height) return false;
+    to_ = std::move(to);
+    begun_ = true;
+    start_ = GetTickCount();
+    // Above the new picture's window, which shows beneath it.
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetTimer(window_, kFrameTimer, kFrameMilliseconds, nullptr);
+    return true;
 }
 
 void FadeWindow::Paint() {
@@ -199,13 +203,9 @@ LRESULT CALLBACK FadeWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 }  // namespace
 
 void StartPictureFade(HWND owner, const PictureWindow& entering) {
-    std::optional<Kept>& kept = KeptPicture();
-    if (!kept || kept->owner != owner) return;
-    Kept from = std::move(*kept);
-    kept.reset();
-    RunningFade().reset();
-    RunningFade() = FadeWindow::Open(owner, from.milliseconds, std::move(from.picture),
-                                     ComposePicture(owner, entering));
+    std::unique_ptr<FadeWindow>& fade = RunningFade();
+    if (!fade || fade->Owner() != owner || fade->Begun()) return;
+    if (!fade->Begin(ComposePicture(owner, entering))) fade.reset();
 }
 
 }  // namespace tarn
@@ -220,16 +220,15 @@ void KeepPictureForCrossFade(HWND owner, DWORD milliseconds) {
     if (shown == nullptr) return;
     Screen picture = ComposePicture(owner, *shown);
     if (picture.pixels.empty()) return;
-    KeptPicture() = Kept{owner, milliseconds, std::move(picture)};
+    RunningFade() = FadeWindow::Open(owner, milliseconds, std::move(picture));
 }
 
-void ReleaseKeptPicture() { KeptPicture().reset(); }
-
-void FinishCrossFade() {
-    KeptPicture().reset();
-    RunningFade().reset();
+void ReleaseKeptPicture() {
+    if (RunningFade() && !RunningFade()->Begun()) RunningFade().reset();
 }
 
-bool CrossFadeRunning() { return RunningFade() != nullptr; }
+void FinishCrossFade() { RunningFade().reset(); }
+
+bool CrossFadeRunning() { return RunningFade() && RunningFade()->Begun(); }
 
 }  // namespace tarn::media

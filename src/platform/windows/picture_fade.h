@@ -1,7 +1,8 @@
 // Cross-fades between the still pictures of the Windows build: a window of
-// its own above the owner's children shows the two pictures mixed, redrawn
-// on a timer of the user-interface thread, until the fade's time is over
-// and the new picture's own window, beneath it, is seen alone.
+// its own above the owner's children shows the kept picture while the slide
+// changes beneath it, then the two pictures mixed, redrawn on a timer of the
+// user-interface thread, until the fade's time is over and the new
+// picture's own window, beneath it, is seen alone.
 #pragma once
 
 #include "platform/win32.h"
@@ -9,8 +10,8 @@
 
 namespace tarn {
 
-// The picture window `entering` has been shown in `owner`: when a picture
-// was kept for `owner`, it fades into `entering` from now on.
+// The picture window `entering`, placed in `owner`, is about to be shown:
+// when a picture was kept for `owner`, it fades into `entering` from now on.
 void StartPictureFade(HWND owner, const PictureWindow& entering);
 
 }  // namespace tarn
