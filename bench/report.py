@@ -240,6 +240,20 @@ def main(argv):
                f"| {ratio(extract_median, copy_median)} | | | {fmt(entries_median)} "
                f"| {ratio(extract_median, entries_median)} |")
     out.append("")
+    fade = read_fields(os.path.join(results, "tarnplayer-fade.txt"))
+    if fade and "fade_fps" in fade:
+        fps = [float(x) for x in fade["fade_fps"]]
+        took = [float(x) for x in fade["fade_ms"]]
+        first = [float(x) for x in fade["key_to_change_ms"]]
+        out.append(f"TarnPlayer's one-second cross-fade between two photos: {statistics.median(fps):.0f} distinct "
+                   f"frames per second seen on screen (median of {len(fps)} fades, slowest {min(fps):.0f}; "
+                   f"goal ≥ 30: {met(min(fps) >= 30)}), the fade seen for {statistics.median(took):.0f} ms, "
+                   f"its first frame {statistics.median(first):.0f} ms after the key "
+                   f"(a cut puts the whole photo there in {fmt(t['key_median'])} ms, median).")
+        out.append("")
+    elif error_of(results, "tarnplayer-fade.txt"):
+        out.append(f"TarnPlayer's cross-fade: {error_of(results, 'tarnplayer-fade.txt')}")
+        out.append("")
     if player_mode:
         out.append(f"TarnPlayer started in player mode (no package, no extraction): first slide after "
                    f"{statistics.median(player_mode):.0f} ms (median of {len(player_mode)}).")

@@ -9,7 +9,8 @@
 #
 # Knobs (environment): BENCH_REPEATS (start-up runs, default 5),
 # BENCH_EXTRACT_REPEATS (extraction rounds, 5), BENCH_SETTLE_MS (time a slide stays before the next key, 1500),
-# BENCH_SKIP_INSTALL=1, BENCH_VIEWERS ("tarnplayer feh mpv"), MPV_VO (x11).
+# BENCH_SKIP_INSTALL=1, BENCH_VIEWERS ("tarnplayer feh mpv"), MPV_VO (x11),
+# BENCH_FADES (photos in the cross-fade run, 6: five fades).
 set -uo pipefail
 
 # The whole script is one block, read in full before it runs, so that editing
@@ -92,9 +93,10 @@ say "Xvfb on $DISPLAY at 1920x1080x24, no window manager"
 show="$work/show"
 tmp="$work/tmp"   # TarnPlayer's temporary folder, on the same disk as the packages
 mkdir -p "$show" "$tmp"
-write_show() {  # write_show FILE ADVANCE_METHOD DELAY_MS
+write_show() {  # write_show FILE ADVANCE_METHOD DELAY_MS [TRANSITION_MS]
   {
     printf '[OPTIONS]\r\nAdvanceMethod=%s\r\nViewOptions=0\r\nSoundOptions=0\r\n' "$2"
+    [ -n "${4:-}" ] && printf 'TransitionMilliseconds=%s\r\n' "$4"
     printf 'BackgroundColor=0,0,0\r\nBackgroundSound=\r\nDelayBetweenSlidesInMilliseconds=%s\r\nShowSplash=0\r\n\r\n' "$3"
     printf '[SLIDES]\r\nCount=%d\r\n' "$photo_count"
     for ((i = 0; i < photo_count; i++)); do printf 'Image%d=photo-%02d.jpg\r\nSound%d=\r\n' $((1000 + i)) "$i" $((1000 + i)); done
@@ -114,8 +116,10 @@ if [[ " $viewers " == *" tarnplayer "* ]]; then
   for p in "${photos[@]}"; do ln -sf "$p" "$show/$(basename "$p")"; done
   write_show "$show/manual.ini" 0 0
   write_show "$show/timed.ini" 2 1000
+  write_show "$show/fade.ini" 0 0 1000
   packer=$(make_package "$show/manual.ini" "$show/manual.run" "${photos[@]}")
   make_package "$show/timed.ini" "$show/timed.run" "${photos[@]}" >/dev/null
+  make_package "$show/fade.ini" "$show/fade.run" "${photos[@]}" >/dev/null
   say "TarnPlayer packages written by ${packer:-nothing (see $work/pack.log)}"
   echo "${packer:-none}" >"$results/packer.txt"
   # The packages are on the disk before any viewer starts, as a package a
@@ -167,6 +171,14 @@ for v in $viewers; do
         -- $(viewer_command "$v" timed))
   say "$v: timed advance: $r $(grep -m1 '^end_ms' "$results/$v-timed.txt")"
 done
+
+# TarnPlayer's one-second cross-fades by key over the first photos: distinct
+# frames seen on screen per second of fade.
+if [[ " $viewers " == *" tarnplayer "* ]]; then
+  r=$(probe_run "$results/tarnplayer-fade.txt" fade --sigs "$sigs" --count "${BENCH_FADES:-6}" --settle-ms "$settle_ms" \
+        --quit-key Escape -- env TMPDIR="$tmp" "$show/fade.run")
+  say "tarnplayer: cross-fades: $r $(grep -m1 '^fade_fps' "$results/tarnplayer-fade.txt")"
+fi
 
 # Player mode alone (no package, no extraction), for the start-up breakdown.
 if [[ " $viewers " == *" tarnplayer "* ]]; then

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -117,6 +118,15 @@ void CheckSettings(const std::string& text) {
     FUZZ_CHECK(g_Show.ShowSplash == (ExpectedNumber(text, "OPTIONS", "ShowSplash") != 0 ? 1 : 0),
                "ShowSplash is not stored as 0 or 1");
     FUZZ_CHECK(g_Show.Count == ExpectedNumber(text, "SLIDES", "Count"), "Count");
+    const int32_t fade = ExpectedNumber(text, "OPTIONS", "TransitionMilliseconds");
+    FUZZ_CHECK(g_Show.TransitionMilliseconds == std::clamp(fade, 0, MAX_TRANSITION_MS), "TransitionMilliseconds");
+    for (const int32_t slide : {0, 1, 7}) {
+        g_Show.CurrentSlide = slide;
+        const int32_t own = ExpectedNumber(text, "SLIDES", ("Delay" + std::to_string(SLIDE_KEY_BASE + slide)).c_str());
+        FUZZ_CHECK(ReadSlideDelay() == (own > 0 ? own : g_Show.DelayBetweenSlidesInMilliseconds),
+                   "a slide's own time reads otherwise");
+    }
+    g_Show.CurrentSlide = 0;
 
     const void* end = std::memchr(g_Show.TempFileDecorator, '\0', sizeof g_Show.TempFileDecorator);
     FUZZ_CHECK(end != nullptr, "TempFileDecorator is not ended by a NUL");

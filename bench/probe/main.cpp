@@ -5,6 +5,7 @@
 //   benchprobe start  [options] -- viewer args...
 //   benchprobe keys   [options] -- viewer args...
 //   benchprobe timed  [options] -- viewer args...
+//   benchprobe fade   [options] -- viewer args...
 //   benchprobe extract [options] -- package args...
 //
 // Results are "name value..." lines on stdout; problems are "error ..." lines
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -264,6 +266,90 @@ int RunTimed(const Options& options) {
     return 0;
 }
 
+// The box in which photos `a` and `b` differ most in mean colour.
+Box MostChangingBox(const Signatures& sigs, int a, int b) {
+    size_t best = 0;
+    double most = -1;
+    for (size_t k = 0; k < sigs.boxes.size(); ++k) {
+        const BoxStats& x = sigs.images[a][k];
+        const BoxStats& y = sigs.images[b][k];
+        const double change = std::abs(x.r - y.r) + std::abs(x.g - y.g) + std::abs(x.b - y.b);
+        if (change > most) {
+            most = change;
+            best = k;
+        }
+    }
+    return sigs.boxes[best];
+}
+
+// Cross-fades by key: after each key, the one box where the two photos
+// differ most is grabbed as fast as the server answers (one request, so one
+// frame's pixels) until the whole screen shows the next photo. Every grab
+// that differs from the one before is a distinct frame that reached the
+// screen; frames shown between two grabs are not seen, so the rate is a
+// lower bound.
+int RunFade(const Options& options) {
+    ViewerRun run;
+    const std::string error = StartViewer(options, run);
+    if (!error.empty()) return Fail(error);
+    Session& session = run.session;
+    ViewerProcess& viewer = *run.viewer;
+    std::vector<double> first_change, fade_ms, frames, grabs;
+    for (int next = 1; next < run.count; ++next) {
+        SleepMs(options.settle_ms);
+        const std::vector<Box> watched{MostChangingBox(session.sigs, next - 1, next)};
+        std::vector<BoxStats> before = session.screen.Grab(watched);
+        if (!session.screen.PressKey(options.key)) {
+            run.Quit(options);
+            return Fail("unknown key " + options.key);
+        }
+        const auto sent = SteadyClock::now();
+        double changed_at = -1;
+        double classified_at = 0;
+        int distinct = 0;
+        int taken = 0;
+        for (;;) {
+            const std::vector<BoxStats> now = session.screen.Grab(watched);
+            ++taken;
+            if (now[0].r != before[0].r || now[0].g != before[0].g || now[0].b != before[0].b) {
+                if (changed_at < 0) changed_at = MsSince(sent);
+                ++distinct;
+                before = now;
+            }
+            // Once the fade has begun, the whole screen is checked every
+            // 20 ms for the finished photo.
+            if (changed_at >= 0 && MsSince(sent) - classified_at > 20) {
+                classified_at = MsSince(sent);
+                if (Classify(session.sigs, session.screen.Grab(session.sigs.boxes)) == next) break;
+            }
+            if (viewer.Exited() || MsSince(sent) > options.timeout_ms) {
+                run.Quit(options);
+                return Fail("photo " + std::to_string(next) + " never completed its fade");
+            }
+        }
+        const double done = MsSince(sent);
+        first_change.push_back(changed_at);
+        fade_ms.push_back(done - changed_at);
+        // The last distinct grab is the finished photo, not a mixed frame.
+        frames.push_back(distinct - 1);
+        grabs.push_back(taken);
+    }
+    auto print = [](const char* name, const std::vector<double>& values) {
+        std::printf("%s", name);
+        for (double v : values) std::printf(" %.2f", v);
+        std::printf("\n");
+    };
+    print("key_to_change_ms", first_change);
+    print("fade_ms", fade_ms);
+    print("fade_frames", frames);
+    print("fade_grabs", grabs);
+    std::vector<double> fps;
+    for (size_t i = 0; i < frames.size(); ++i) fps.push_back(fade_ms[i] > 0 ? frames[i] * 1000.0 / fade_ms[i] : 0);
+    print("fade_fps", fps);
+    run.Quit(options);
+    return 0;
+}
+
 int RunExtract(const Options& options) {
     const auto start = SteadyClock::now();
     ViewerProcess package(options.argv);
@@ -305,7 +391,7 @@ int RunBoxes() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Fail("usage: benchprobe boxes|sig|start|keys|timed|extract ...");
+    if (argc < 2) return Fail("usage: benchprobe boxes|sig|start|keys|timed|fade|extract ...");
     const std::string command = argv[1];
     if (command == "boxes") return RunBoxes();
     if (command == "sig") return RunSig(argc, argv);
@@ -315,6 +401,7 @@ int main(int argc, char** argv) {
     if (command == "start") return RunStart(options);
     if (command == "keys") return RunKeys(options);
     if (command == "timed") return RunTimed(options);
+    if (command == "fade") return RunFade(options);
     if (command == "extract") return RunExtract(options);
     return Fail("unknown command " + command);
 }

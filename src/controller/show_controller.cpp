@@ -6,6 +6,8 @@
 // window's procedure, the control bar's pause button or the entry.
 #include "controller/controller.h"
 
+#include <algorithm>
+
 #include "controller/advance_timer.h"
 #include "media/media_player.h"
 #include "show/show_record.h"
@@ -35,11 +37,29 @@ void CloseShowWindow() {
     SendMessageA(g_ShowWindow, WM_CLOSE, 0, 0);
 }
 
-// Starts the current slide's sound, then puts its picture on screen.
-void PresentCurrentSlide() {
+// When the last slide change started.
+DWORD g_LastChangeTick = 0;
+
+// How long the change to the current slide fades (0: a cut). A change asked
+// for within the fade time of the previous one is a cut, so that flipping
+// through a show is as quick as with cuts; in a timed show a fade never
+// outlasts the slide's own time.
+DWORD FadeForChange(bool fromTimer) {
+    const int32_t fade = g_Show.TransitionMilliseconds;
+    if (fade <= 0) return 0;
+    if (!fromTimer && static_cast<int32_t>(GetTickCount() - g_LastChangeTick) < fade) return 0;
+    int32_t milliseconds = fade;
+    if (AdvanceTimerWanted()) milliseconds = std::min(milliseconds, ReadSlideDelay());
+    return static_cast<DWORD>(milliseconds);
+}
+
+// Starts the current slide's sound, then puts its picture on screen, faded
+// in over `fadeMilliseconds` where the media can (two still pictures).
+void PresentCurrentSlide(DWORD fadeMilliseconds) {
     MediaPlayer& media = TheMediaPlayer();
     media.StartSlideSound(ReadSoundName(), g_ShowWindow, UM_SLIDE_SOUND_EVENT);
-    media.ShowSlide(ReadImageName(), g_ShowWindow);
+    g_LastChangeTick = GetTickCount();
+    media.ShowSlide(ReadImageName(), g_ShowWindow, fadeMilliseconds);
 }
 
 }  // namespace
@@ -62,7 +82,7 @@ void StartShow() {
     MediaPlayer& media = TheMediaPlayer();
     media.Initialise();
     media.StartBackgroundSound(ReadBackgroundSound(), g_ShowWindow, UM_BACKGROUND_SOUND_EVENT);
-    PresentCurrentSlide();
+    PresentCurrentSlide(0);
     if (AdvanceTimerWanted()) {
         ArmAdvanceTimer();
     }
@@ -91,17 +111,23 @@ void NextSlide(bool fromTimer) {
         // The slide's sound must finish first. The timer stays armed and asks
         // again at its next expiry.
         StepCurrentSlide(-1);
+        if (AdvanceTimerArmed()) {
+            ContinueAdvanceSchedule();
+        }
     } else {
-        // A step made by TIMER_ADVANCE itself leaves that periodic timer
-        // running: it is armed with the delay already and keeps its schedule
-        // from its own deadlines, so a timed show does not drift by the time
-        // each slide takes to render. Every other step restarts it from now.
-        const bool keepSchedule = fromTimer && AdvanceTimerArmed() && AdvanceTimerWanted();
+        // A step made by TIMER_ADVANCE itself keeps the timer on its own
+        // deadlines: the new slide's time counts from the deadline that ended
+        // the previous one, so a timed show does not drift by the time each
+        // slide takes to render or to fade in. Every other step restarts the
+        // timer from now.
+        const bool keepSchedule = fromTimer && AdvanceTimerArmed();
         if (ShowIsTimed() && !keepSchedule) {
             KillAdvanceTimer();
         }
-        PresentCurrentSlide();
-        if (!keepSchedule) {
+        PresentCurrentSlide(FadeForChange(fromTimer));
+        if (keepSchedule) {
+            ContinueAdvanceSchedule();
+        } else {
             RearmAdvanceTimer();
         }
     }
@@ -122,7 +148,7 @@ void PreviousSlide() {
     if (ShowIsTimed()) {
         KillAdvanceTimer();
     }
-    PresentCurrentSlide();
+    PresentCurrentSlide(FadeForChange(false));
     RearmAdvanceTimer();
     RepaintNow(g_ControlBarWindow);
 }

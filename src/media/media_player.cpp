@@ -72,13 +72,25 @@ void MediaPlayer::Teardown() {
     graphBuilder.Reset();
 }
 
-HRESULT MediaPlayer::ShowSlide(const char* name, HWND owner) {
+HRESULT MediaPlayer::ShowSlide(const char* name, HWND owner, DWORD fadeMilliseconds) {
+    // The picture on screen is kept for the fade before its graph goes; the
+    // new graph's still picture fades in over it when it runs.
+    if (fadeMilliseconds > 0) {
+        KeepPictureForCrossFade(owner, fadeMilliseconds);
+    } else {
+        FinishCrossFade();
+    }
     Teardown();
     // Without a graph there is nothing to render into or run: the slide is
     // skipped and the background stays.
-    if (const HRESULT hr = Initialise(); FAILED(hr)) return hr;
+    if (const HRESULT hr = Initialise(); FAILED(hr)) {
+        ReleaseKeptPicture();
+        return hr;
+    }
     RenderSlide(name, owner);
     const HRESULT result = mediaControl->Run();
+    // A clip, or a file that did not render, was not faded in: a cut.
+    ReleaseKeptPicture();
     // Let the platform prepare the neighbouring slides, the next one last
     // (first in line), so that the next change only places a ready picture.
     char neighbour[SHOW_PATH_BYTES];
@@ -88,6 +100,10 @@ HRESULT MediaPlayer::ShowSlide(const char* name, HWND owner) {
         HintUpcomingFile(neighbour);
     }
     return result;
+}
+
+void MediaPlayer::FinishTransition() {
+    FinishCrossFade();
 }
 
 HRESULT MediaPlayer::RenderSlide(const char* name, HWND owner) {

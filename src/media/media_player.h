@@ -21,7 +21,11 @@ public:
     // Display side.
     HRESULT Initialise();
     void Teardown();
-    HRESULT ShowSlide(const char* name, HWND owner);
+    // With `fadeMilliseconds` above 0, a still picture that replaces a still
+    // picture fades in over it during that time; anything else is a cut.
+    HRESULT ShowSlide(const char* name, HWND owner, DWORD fadeMilliseconds = 0);
+    // Ends a fade in progress at once, the new picture shown whole.
+    void FinishTransition();
     void CloseDisplay();
     HRESULT RenderSlide(const char* name, HWND owner);
     void FitVideoWindow();

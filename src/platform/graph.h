@@ -289,6 +289,20 @@ HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* ou
 // graph factory is installed.
 void HintUpcomingFile(const char* name);
 
+// Cross-fades between still pictures (beyond DirectShow's interfaces).
+// Keeps the still picture now shown in `owner` (nothing when a clip or no
+// picture is shown, or a cross-fade cannot be drawn): when the next picture
+// that runs in `owner` is a still picture, it fades in over the kept one
+// during `milliseconds`. A fade still running ends first.
+void KeepPictureForCrossFade(HWND owner, DWORD milliseconds);
+// Lets go of a kept picture that no fade has taken up.
+void ReleaseKeptPicture();
+// Ends a running fade at once, the new picture shown whole, and lets go of
+// a kept picture.
+void FinishCrossFade();
+// Whether a fade is running now.
+bool CrossFadeRunning();
+
 // The process is ending: from now on graphs still being released leave the
 // window system alone (its state may already be gone) and post nothing.
 void EnterProcessExit();

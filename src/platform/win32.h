@@ -320,6 +320,8 @@ BOOL ClientToScreen(HWND window, LPPOINT point);
 BOOL GetCursorPos(LPPOINT point);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, void* timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
+// Milliseconds of the process clock (the one timers run on), wrapping at 2^32.
+DWORD GetTickCount();
 int GetSystemMetrics(int index);
 HWND GetForegroundWindow();
 HWND GetDesktopWindow();

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -133,6 +134,31 @@ struct OverlayView {
     bool visible = false;
 };
 std::vector<OverlayView> VideoOverlays(HWND owner);
+
+// ---- Cross-fades: one still picture dissolving into the next --------------
+// The picture leaving is held (its overlays' frames are shared, not copied)
+// and blended with the window as composed now, by the fraction of the fade
+// that has passed on the process clock. While a fade runs the core has the
+// edge present the window about every kFadeFrameMicros; Compose and
+// ComposeInto draw the blend. A fade ends at its time, by FinishCrossFade,
+// or when its entering overlay is hidden or removed.
+constexpr int64_t kFadeFrameMicros = 1000000 / 60;
+
+// Holds the visible overlays of `owner` as the picture the next fade starts
+// from, for a fade of `durationMicros`; nothing is held when `owner` shows
+// no picture or any of its overlays fails `fadable`. A held picture from
+// before and a running fade end first.
+void HoldPictureForFade(HWND owner, int64_t durationMicros,
+                        const std::function<bool(uint64_t overlayId)>& fadable);
+// Lets go of the held picture (no fade took it up).
+void ReleaseHeldPicture();
+// The overlay `enteringId` of `owner` has been placed: when a picture is
+// held for `owner`, it fades into the window from now on.
+void StartCrossFade(HWND owner, uint64_t enteringId);
+// Ends a running fade at once (the window is presented whole) and lets go
+// of a held picture.
+void FinishCrossFade();
+bool CrossFadeRunning();
 
 // ---- Inspection (edges and tests) ------------------------------------------
 std::vector<WindowView> Windows();  // in stacking order, bottom first

@@ -1,5 +1,6 @@
 #include "show/show_record.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -85,6 +86,9 @@ int32_t ReadShowSettings() {
                                                   sizeof decorator, g_Show.ShowDescriptionPath);
     if (length > MAX_PATH - 1) decorator[0] = '\0';
     std::memcpy(g_Show.TempFileDecorator, decorator, sizeof decorator);
+    // A negative or unreadable fade time cuts; a long one is cut short.
+    const int32_t transition = ReadNumber("OPTIONS", "TransitionMilliseconds");
+    g_Show.TransitionMilliseconds = std::clamp(transition, 0, MAX_TRANSITION_MS);
     return 1;
 }
 
@@ -102,6 +106,13 @@ const char* ReadImageName() {
 const char* ReadSoundName() {
     ReadSlideKey("Sound%d", g_Show.CurrentSlide, SoundNameBuffer, sizeof SoundNameBuffer);
     return SoundNameBuffer;
+}
+
+int32_t ReadSlideDelay() {
+    char buffer[kNumberBufferBytes];
+    ReadSlideKey("Delay%d", g_Show.CurrentSlide, buffer, sizeof buffer);
+    const int32_t own = ParseShowNumber(buffer);
+    return own > 0 ? own : g_Show.DelayBetweenSlidesInMilliseconds;
 }
 
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size) {

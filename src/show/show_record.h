@@ -22,6 +22,9 @@ constexpr int SLIDE_KEY_BASE = 1000;
 // AdvanceMethod bits.
 constexpr int32_t ADVANCE_TIMED = 0x2;
 constexpr int32_t ADVANCE_WAIT_FOR_SOUND = 0x4;
+// The longest cross-fade a show may ask for.
+constexpr int32_t MAX_TRANSITION_MS = 3000;
+
 // SoundOptions bits.
 constexpr int32_t SOUND_LOOP_BACKGROUND = 0x20;
 
@@ -39,6 +42,8 @@ struct ShowRecord {
     COLORREF FillColour;
     int32_t CurrentSlide;
     int32_t ShowSplash;
+    // Milliseconds of the cross-fade between two still slides; 0 cuts.
+    int32_t TransitionMilliseconds;
 };
 
 // The one record of the process.
@@ -59,6 +64,10 @@ int32_t ReadShowSettings();
 const char* ReadBackgroundSound();
 const char* ReadImageName();
 const char* ReadSoundName();
+
+// The current slide's time in a timed show: its own `Delay%d` when that is a
+// positive number, else DelayBetweenSlidesInMilliseconds.
+int32_t ReadSlideDelay();
 
 // Reads the name stored for slide `index` into `buffer` (`size` bytes)
 // without touching CurrentSlide or the result areas; for looking ahead.

@@ -111,9 +111,12 @@ void PaintClosingSplash(HWND window) {
 LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
+        // A key or a click during a fade finishes it at once, then acts.
+        TheMediaPlayer().FinishTransition();
         OnKeyDown(wParam);
         return 0;
     case WM_LBUTTONDOWN:
+        TheMediaPlayer().FinishTransition();
         if (SplashShowing) {
             CloseShowWindow();
         } else {
@@ -122,6 +125,7 @@ LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
+        TheMediaPlayer().FinishTransition();
         NextSlide(false);
         return 0;
     case WM_MOUSEMOVE:

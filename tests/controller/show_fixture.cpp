@@ -17,7 +17,7 @@ namespace tarn::test {
 
 ShowSpec ShowSpec::Slides(int n) {
     ShowSpec spec;
-    for (int i = 0; i < n; ++i) spec.slides.push_back({"slide" + std::to_string(i) + ".png", "", 0});
+    for (int i = 0; i < n; ++i) spec.slides.push_back({"slide" + std::to_string(i) + ".png", "", 0, ""});
     return spec;
 }
 
@@ -133,6 +133,7 @@ void ShowFixture::WriteShow(const ShowSpec& spec) {
     text += "ShowSplash=" + std::to_string(spec.showSplash) + "\r\n";
     text += "CLEAN=0\r\n";
     text += "TempFileDecorator=" + decorator_ + "\r\n";
+    if (!spec.transition.empty()) text += "TransitionMilliseconds=" + spec.transition + "\r\n";
     text += "[SLIDES]\r\n";
     text += "Count=" + std::to_string(spec.count.value_or(static_cast<int32_t>(spec.slides.size()))) + "\r\n";
     for (size_t i = 0; i < spec.slides.size(); ++i) {
@@ -140,6 +141,7 @@ void ShowFixture::WriteShow(const ShowSpec& spec) {
         const std::string number = std::to_string(1000 + i);
         text += "Image" + number + "=" + PathOf(slide.image) + "\r\n";
         text += "Sound" + number + "=" + (slide.sound.empty() ? "" : PathOf(slide.sound)) + "\r\n";
+        if (!slide.delay.empty()) text += "Delay" + number + "=" + slide.delay + "\r\n";
         touch(slide.image);
         if (!slide.sound.empty()) {
             touch(slide.sound);

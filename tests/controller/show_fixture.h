@@ -29,6 +29,7 @@ struct SlideSpec {
     std::string image;      // file name in the show folder
     std::string sound;      // empty: the Sound key is present and empty
     int64_t soundMs = 0;    // how long the sound plays (0: never ends)
+    std::string delay;      // the Delay key's value; empty: no key
 };
 
 struct ShowSpec {
@@ -40,6 +41,7 @@ struct ShowSpec {
     int64_t backgroundMs = 0;
     std::vector<SlideSpec> slides;
     std::optional<int32_t> count;  // the Count key; default: slides.size()
+    std::string transition;        // the TransitionMilliseconds value; empty: no key
 
     // `n` slides "slide0.png" ... without sounds.
     static ShowSpec Slides(int n);

@@ -109,11 +109,14 @@ protected:
         text += "BackgroundSound=" + Path(media_.tune) + "\r\n";
         text += "DelayBetweenSlidesInMilliseconds=" + std::to_string(kDelayMs) + "\r\n";
         text += "ShowSplash=" + std::to_string(run % 2) + "\r\n";
+        // Two shows in three fade between their stills; some slides keep longer.
+        if (run % 3 != 0) text += "TransitionMilliseconds=" + std::to_string(150 * (run % 3)) + "\r\n";
         text += "TempFileDecorator=" + decorator_ + "\r\nCLEAN=0\r\n[SLIDES]\r\n";
         text += "Count=" + std::to_string(kSlidesPerShow) + "\r\n";
         for (int i = 0; i < kSlidesPerShow; ++i) {
             const std::string number = std::to_string(1000 + i);
             text += "Image" + number + "=" + Path(media_.pictures[(i + run) % media_.pictures.size()]) + "\r\n";
+            if ((i + run) % 4 == 1) text += "Delay" + number + "=" + std::to_string(kDelayMs * 2) + "\r\n";
             // Every third slide has no sound key at all, the others cycle.
             if (i % 3 != 2) {
                 text += "Sound" + number + "=" + Path(media_.sounds[(i + run) % media_.sounds.size()]) + "\r\n";

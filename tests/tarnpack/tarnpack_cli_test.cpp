@@ -17,6 +17,8 @@
 #include "package/package_builder.h"
 #include "package/scratch_folder.h"
 #include "package_listing.h"
+#include "show/show_record.h"
+#include "startup/launch.h"
 #include "startup/package.h"
 #include "startup/package_files.h"
 
@@ -63,6 +65,25 @@ TEST_F(TarnpackTool, CreateBuildsAnExecutablePackageThePlayerExtractsAsWritten) 
               "Image1002=not-a-slide.jpg\r\n");
     DeletePackageFiles(nullptr);
     ExpectNoLeftovers();
+}
+
+TEST_F(TarnpackTool, FadeAndSlideTimeKeysSurvivePackingAndTheRewriteAtLaunch) {
+    Put(show_ + "/a.jpg", Placeholder(300, 1));
+    Put(show_ + "/b.jpg", Placeholder(300, 2));
+    Put(show_ + "/show.ini",
+        "[OPTIONS]\r\nAdvanceMethod=2\r\nDelayBetweenSlidesInMilliseconds=4000\r\nTransitionMilliseconds=800\r\n"
+        "[SLIDES]\r\nCount=2\r\nImage1000=a.jpg\r\nDelay1000=9000\r\nImage1001=b.jpg\r\n");
+    ASSERT_TRUE(ExitedWith(Create(show_ + "/show.ini"), 0)) << Output();
+
+    ExtractWithPlayer(output_);
+    ASSERT_EQ(RewriteShowDescription(), 1);
+    ReadShowSettings();
+    EXPECT_EQ(g_Show.TransitionMilliseconds, 800);
+    g_Show.CurrentSlide = 0;
+    EXPECT_EQ(ReadSlideDelay(), 9000);
+    g_Show.CurrentSlide = 1;
+    EXPECT_EQ(ReadSlideDelay(), 4000);
+    DeletePackageFiles(nullptr);
 }
 
 TEST_F(TarnpackTool, FilesOfTheSameNameFromTwoFoldersGetDistinctEntriesAndOneFileOneEntry) {

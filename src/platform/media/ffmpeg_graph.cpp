@@ -6,6 +6,7 @@
 
 #include "platform/media/frame_pump.h"
 #include "platform/media/picture_cache.h"
+#include "platform/media/still_overlays.h"
 #include "platform/window_system.h"
 
 namespace tarn::media {
@@ -23,6 +24,7 @@ FfmpegGraph::~FfmpegGraph() {
         stream_.reset();  // stops and joins its threads
     }
     if (overlayPlaced_ && !ProcessExitBegun()) ws::RemoveVideoOverlay(number_);
+    if (kind_ == Kind::Still) RemoveStillGraph(number_);
 }
 
 // ---- IUnknown --------------------------------------------------------------------
@@ -68,6 +70,7 @@ HRESULT FfmpegGraph::RenderFile(LPCWSTR file, LPCWSTR) {
     switch (DecodeStillPictureCached(path, screen, &still)) {
     case StillResult::Decoded:
         kind_ = Kind::Still;
+        AddStillGraph(number_);
         source_ = still.source;
         reducedLevel_ = still.reducedLevel;
         picture_ = still.frame;
@@ -119,6 +122,7 @@ HRESULT FfmpegGraph::Run() {
     // timed slide is shown counts from its appearance, not from a present
     // that comes later.
     if (kind_ == Kind::Still && visible_ != OAFALSE && owner_ && IsWindow(owner_)) {
+        StillPictureRuns(owner_, number_);
         ws::PresentWindowNow(owner_);
         PictureOnScreen();
     }

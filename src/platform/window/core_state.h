@@ -133,6 +133,20 @@ HCURSOR ArrowCursor();
 void RemoveOverlaysOf(HWND owner);
 void ClearOverlays();
 
+// ---- Cross-fades (cross_fade.cpp) ------------------------------------------
+// Presents a fade frame when one is due and ends a fade whose time is over.
+void TickCrossFade(int64_t now);
+// When the next fade frame (or the end of the fade) is due; INT64_MAX when
+// no fade runs.
+int64_t NextFadeFrame();
+// Blends the held picture into `target`, which holds `window` as composed
+// now (nothing unless a fade of `window` runs).
+void BlendCrossFade(HWND window, const PixelRows& target);
+// The overlay was hidden or removed; the window was destroyed; all is reset.
+void FadeOverlayGone(uint64_t overlayId);
+void FadeOwnerGone(HWND owner);
+void ClearCrossFade();
+
 // ---- Colours -------------------------------------------------------------------
 inline uint32_t PixelOf(COLORREF colour) {
     return (static_cast<uint32_t>(GetRValue(colour)) << 16) |

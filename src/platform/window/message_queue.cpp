@@ -4,6 +4,7 @@
 // Fetch order, as on Windows: posted and input messages in arrival order,
 // then the quit message, then paints owed by visible windows, then due
 // timers. Paints and timers are never queued; they are made when fetched.
+#include <algorithm>
 #include <climits>
 #include <deque>
 #include <mutex>
@@ -77,8 +78,9 @@ bool TakeUnstamped(MSG* msg, HWND window, UINT low, UINT high) {
             return true;
         }
     }
-    return InRange(WM_TIMER, low, high) &&
-           detail::TakeDueTimer(window, CurrentClock().NowMicros(), msg);
+    const int64_t now = CurrentClock().NowMicros();
+    detail::TickCrossFade(now);
+    return InRange(WM_TIMER, low, high) && detail::TakeDueTimer(window, now, msg);
 }
 
 bool TakeMessage(MSG* msg, HWND window, UINT low, UINT high) {
@@ -132,7 +134,7 @@ void PostInputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Enqueue(MSG{window, message, wParam, lParam, 0, {0, 0}});
 }
 
-int64_t NextTimerDeadline() { return detail::NextDeadline(nullptr); }
+int64_t NextTimerDeadline() { return std::min(detail::NextDeadline(nullptr), detail::NextFadeFrame()); }
 
 bool PumpPending() {
     MSG msg;
@@ -190,8 +192,10 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     if (msg == nullptr) return -1;
     for (;;) {
         if (TakeMessage(msg, window, filterMin, filterMax)) return msg->message != WM_QUIT;
-        const int64_t deadline =
-            InRange(WM_TIMER, filterMin, filterMax) ? detail::NextDeadline(window) : INT64_MAX;
+        // Fade frames are due whatever the filter: the edge presents them.
+        const int64_t deadline = std::min(
+            InRange(WM_TIMER, filterMin, filterMax) ? detail::NextDeadline(window) : INT64_MAX,
+            detail::NextFadeFrame());
         CurrentEdge().WaitForEvents(deadline);
     }
 }

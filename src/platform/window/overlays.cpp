@@ -32,10 +32,14 @@ void PresentIfWindow(HWND window) {
 namespace detail {
 
 void RemoveOverlaysOf(HWND owner) {
+    FadeOwnerGone(owner);
     std::erase_if(AllOverlays(), [owner](const auto& entry) { return entry.second.owner == owner; });
 }
 
-void ClearOverlays() { AllOverlays().clear(); }
+void ClearOverlays() {
+    ClearCrossFade();
+    AllOverlays().clear();
+}
 
 }  // namespace detail
 
@@ -47,11 +51,13 @@ void SetVideoOverlay(HWND owner, uint64_t overlayId, const RECT& rect,
     if (detail::FindWindow(owner) == nullptr) {
         // No such window: the overlay cannot be shown anywhere.
         if (it != overlays.end()) {
+            detail::FadeOverlayGone(overlayId);
             overlays.erase(it);
             PresentIfWindow(previousOwner);
         }
         return;
     }
+    if (!visible || (previousOwner != nullptr && previousOwner != owner)) detail::FadeOverlayGone(overlayId);
     overlays[overlayId] = Overlay{owner, rect, std::move(frame), visible};
     if (previousOwner != nullptr && previousOwner != owner) PresentIfWindow(previousOwner);
     CurrentEdge().Present(owner);
@@ -62,6 +68,7 @@ void RemoveVideoOverlay(uint64_t overlayId) {
     auto it = overlays.find(overlayId);
     if (it == overlays.end()) return;
     const HWND owner = it->second.owner;
+    detail::FadeOverlayGone(overlayId);
     overlays.erase(it);
     PresentIfWindow(owner);
 }
@@ -83,6 +90,8 @@ Pixels Compose(HWND window) {
         if (overlay.owner != window || !overlay.visible || !overlay.frame) continue;
         ScalePixels(picture, overlay.rect, *overlay.frame, all);
     }
+    detail::BlendCrossFade(window, PixelRows{picture.data.data(), picture.width, picture.height,
+                                             static_cast<size_t>(picture.width)});
     return picture;
 }
 
@@ -139,6 +148,7 @@ void ComposeInto(HWND window, const PixelRows& target) {
         std::fill(row + x, row + target.width, 0u);
     }
     for (const Drawn& d : drawn) ScalePixels(target, d.area, *d.frame, clip);
+    detail::BlendCrossFade(window, target);
 }
 
 }  // namespace tarn::ws

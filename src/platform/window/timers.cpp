@@ -98,3 +98,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
         std::erase_if(timers, [&](const Timer& t) { return t.window == window && t.id == id; });
     return removed ? TRUE : FALSE;
 }
+
+DWORD GetTickCount() {
+    return static_cast<DWORD>(tarn::CurrentClock().NowMillis());
+}

@@ -24,6 +24,7 @@
 
 #include "platform/windows/com_ref.h"
 #include "platform/windows/outgoing_picture.h"
+#include "platform/windows/picture_fade.h"
 #include "platform/windows/picture_window.h"
 #include "platform/windows/prepared_pictures.h"
 
@@ -297,10 +298,11 @@ private:
     // was hidden; a window nobody owns stays out of sight.
     // The slide before's picture goes once this one is on screen.
     void AutoShow() {
-        if (owner_ != nullptr && !hidden_) {
-            picture_->SetVisible(true);
-            DropOutgoingPicture();
-        }
+        if (owner_ == nullptr || hidden_) return;
+        // A fade from the picture before covers this one before it shows.
+        StartPictureFade(owner_, *picture_);
+        picture_->SetVisible(true);
+        DropOutgoingPicture();
     }
     // The same for a clip's renderer, for the renderers that leave a window
     // whose style was set without WS_VISIBLE hidden (Wine's do).

@@ -24,6 +24,12 @@ ATOM RegisterPictureClass() {
     return atom;
 }
 
+// The picture windows that exist (UI thread only).
+std::vector<const PictureWindow*>& AllPictureWindows() {
+    static std::vector<const PictureWindow*> windows;
+    return windows;
+}
+
 bool IsInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
@@ -58,10 +64,12 @@ std::unique_ptr<PictureWindow> PictureWindow::Open(const wchar_t* path) {
     if (picture->window_ == nullptr) return nullptr;
     SetWindowLongPtrW(picture->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture.get()));
     SetWindowLongPtrW(picture->window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    AllPictureWindows().push_back(picture.get());
     return picture;
 }
 
 PictureWindow::~PictureWindow() {
+    std::erase(AllPictureWindows(), this);
     if (window_ != nullptr) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
@@ -129,6 +137,15 @@ bool PictureWindow::Scale(LONG width, LONG height) {
     pixelHeight_ = height;
     InvalidateRect(window_, nullptr, FALSE);
     return true;
+}
+
+const PictureWindow* PictureWindow::ShownIn(HWND owner) {
+    for (const PictureWindow* picture : AllPictureWindows()) {
+        if (picture->pixels_ && IsWindowVisible(picture->window_) && GetParent(picture->window_) == owner) {
+            return picture;
+        }
+    }
+    return nullptr;
 }
 
 const std::vector<unsigned char>& PictureWindow::Pixels() const {

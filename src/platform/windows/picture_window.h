@@ -43,8 +43,11 @@ public:
     // scales the picture to the new size. False when it could not be scaled.
     bool SetPosition(LONG left, LONG top, LONG width, LONG height);
 
-    // The scaled upright picture as top-down 32-bit BGRX rows (tests).
+    // The scaled upright picture as top-down 32-bit BGRX rows.
     const std::vector<unsigned char>& Pixels() const;
+    // The visible picture window that is a child of `owner`; nullptr when
+    // there is none (a cross-fade starts from it).
+    static const PictureWindow* ShownIn(HWND owner);
     LONG PixelWidth() const { return pixelWidth_; }
     LONG PixelHeight() const { return pixelHeight_; }
 
