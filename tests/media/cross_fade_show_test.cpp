@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "controller/controller.h"
-#include "media/graph.h"
 #include "media/media_fixtures.h"
 #include "media/media_player.h"
+#include "platform/graph.h"
 #include "platform/media/audio_output.h"
 #include "platform/media/clock_audio_sink.h"
 #include "platform/window/headless_edge.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "kernel/scratch_folder.h"
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/win32.h"
 #include "windows/media_files.h"
 

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 #include "platform/media/still_overlays.h"
 #include "platform/window_system.h"
 

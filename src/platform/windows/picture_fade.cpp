@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "media/graph.h"
+#include "platform/graph.h"
 
 namespace tarn {
 namespace {
