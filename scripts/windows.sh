@@ -18,10 +18,14 @@ linux_build_dir="${TARN_BUILD_DIR:-build}"
 jobs="${TARN_JOBS:-2}"
 
 install_packages() {
-  # wine32 and the GStreamer plugins Wine's DirectShow uses for WAV and AVI
-  # are i386 packages: the architecture must be known first.
+  # wine32 and the GStreamer plugins Wine's DirectShow and Media Foundation
+  # play through (WAV and AVI; MP4 with H.264 and AAC, whose decoders come
+  # from libav and whose parsers from the bad set) are i386 packages: the
+  # architecture must be known first.
   local packages=(g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386
                   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
+                  gstreamer1.0-plugins-bad:i386 gstreamer1.0-plugins-ugly:i386
+                  gstreamer1.0-libav:i386
                   libgtest-dev cmake ffmpeg xvfb xauth x11-apps imagemagick)
   local SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"

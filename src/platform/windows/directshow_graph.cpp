@@ -24,6 +24,7 @@
 
 #include "platform/windows/com_ref.h"
 #include "platform/windows/picture_window.h"
+#include "platform/windows/platform_graphs.h"
 #include "platform/windows/prepared_pictures.h"
 
 namespace tarn {
@@ -324,7 +325,7 @@ private:
 
 namespace tarn::media {
 
-HRESULT CreatePlatformGraph(IUnknown** graph) {
+HRESULT CreateDirectShowGraph(IUnknown** graph) {
     if (graph == nullptr) return E_POINTER;
     *graph = nullptr;
     ComRef<::IGraphBuilder> filterGraph;

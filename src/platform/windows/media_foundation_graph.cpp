@@ -1,0 +1,606 @@
+// The graph interface of media/graph.h on a Media Foundation session, for
+// the clips and sounds a filter graph cannot render (MP4 with H.264 and AAC,
+// AAC in .m4a: Windows ships no DirectShow source for the MPEG-4 file).
+//
+// The session plays the file's first video and first audio stream. The
+// sound goes to the default device through the audio renderer; the pictures
+// are converted to 32-bit RGB and handed, each at its presentation time, to
+// a window of our own (frame_window.h), which answers the video-window calls
+// the way a DirectShow renderer's window does. No Direct3D is involved.
+//
+// The session reports on a thread of its own; its events are queued here
+// and announced to the notify window by a posted message, as a filter
+// graph's are. The only waits on the caller's thread are bounded: the cue,
+// for the playback chain to be resolved, and the release, for the session
+// to close.
+//
+// media/graph.h comes before the SDK's media headers, as in the DirectShow
+// graph.
+#include "media/graph.h"
+
+#include <mfapi.h>
+#include <mferror.h>
+#include <mfidl.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/windows/com_ref.h"
+#include "platform/windows/frame_window.h"
+#include "platform/windows/platform_graphs.h"
+
+namespace tarn {
+namespace {
+
+static_assert(sizeof(media::WCHAR) == sizeof(wchar_t), "UTF-16 names pass to Windows as they are");
+
+// How long a cue waits for the session to resolve the playback chain.
+constexpr auto kCueWait = std::chrono::milliseconds(5000);
+// How long a release waits for the session to close.
+constexpr auto kCloseWait = std::chrono::milliseconds(2000);
+constexpr double kUnitsPerSecond = 1e7;  // Media Foundation's 100 ns
+
+// Media Foundation is started for as long as a graph lives.
+class MediaFoundationRuntime {
+public:
+    MediaFoundationRuntime() : started_(SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL))) {}
+    ~MediaFoundationRuntime() {
+        if (started_) MFShutdown();
+    }
+    MediaFoundationRuntime(const MediaFoundationRuntime&) = delete;
+    MediaFoundationRuntime& operator=(const MediaFoundationRuntime&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    const bool started_;
+};
+
+// What the session's thread tells the graph: the events for the caller, and
+// how far the session has come.
+class SessionReport {
+public:
+    void SetNotifyWindow(HWND window, UINT message, LONG_PTR instance) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        window_ = window;
+        message_ = message;
+        instance_ = instance;
+        // Events already queued are announced to the new window.
+        for (size_t i = 0; i < events_.size(); ++i) AnnounceLocked();
+    }
+    void Queue(LONG code) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(code);
+        AnnounceLocked();
+    }
+    bool Take(LONG* code) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (events_.empty()) return false;
+        *code = events_.front();
+        events_.pop_front();
+        return true;
+    }
+
+    void Resolved(bool ok) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            resolved_ = true;
+            failed_ = failed_ || !ok;
+        }
+        changed_.notify_all();
+    }
+    void Closed() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+            resolved_ = true;
+        }
+        changed_.notify_all();
+    }
+    // True once the chain is resolved and nothing failed; false on failure
+    // or when `wait` passes first.
+    bool WaitResolved(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, wait, [&] { return resolved_; });
+        return resolved_ && !failed_;
+    }
+    bool WaitClosed(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, wait, [&] { return closed_; });
+    }
+
+private:
+    void AnnounceLocked() {
+        if (window_ != nullptr && !media::ProcessExitBegun()) {
+            PostMessageW(window_, message_, 0, instance_);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<LONG> events_;
+    HWND window_ = nullptr;
+    UINT message_ = 0;
+    LONG_PTR instance_ = 0;
+    bool resolved_ = false;
+    bool failed_ = false;
+    bool closed_ = false;
+};
+
+// Takes the session's events one after the other on the session's thread.
+// It holds the session until the session has closed (or stops answering),
+// so that the session outlives every event it still sends.
+class SessionListener final : public IMFAsyncCallback {
+public:
+    static HRESULT Listen(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
+        auto* listener = new SessionListener(session, std::move(report));
+        const HRESULT hr = session->BeginGetEvent(listener, nullptr);
+        listener->Release();  // the session holds it while it listens
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IMFAsyncCallback) {
+            *object = static_cast<IMFAsyncCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetParameters(DWORD*, DWORD*) override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE Invoke(IMFAsyncResult* result) override {
+        ComRef<IMFMediaEvent> event;
+        if (!session_ || FAILED(session_->EndGetEvent(result, event.Put()))) return Stop();
+        MediaEventType type = MEUnknown;
+        HRESULT status = S_OK;
+        event->GetType(&type);
+        event->GetStatus(&status);
+        switch (type) {
+        case MESessionTopologyStatus: {
+            UINT32 topology = MF_TOPOSTATUS_INVALID;
+            event->GetUINT32(MF_EVENT_TOPOLOGY_STATUS, &topology);
+            if (FAILED(status)) {
+                report_->Resolved(false);
+                report_->Queue(media::EC_ERRORABORT);
+            } else if (topology == MF_TOPOSTATUS_READY) {
+                report_->Resolved(true);
+            }
+            break;
+        }
+        case MESessionEnded:
+            report_->Queue(media::EC_COMPLETE);
+            break;
+        case MESessionClosed:
+            return Stop();
+        default:
+            if (FAILED(status)) {
+                report_->Resolved(false);
+                report_->Queue(media::EC_ERRORABORT);
+            }
+            break;
+        }
+        if (FAILED(session_->BeginGetEvent(this, nullptr))) return Stop();
+        return S_OK;
+    }
+
+private:
+    SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report)
+        : report_(std::move(report)) {
+        session->AddRef();
+        *session_.Put() = session;
+    }
+    HRESULT Stop() {
+        report_->Closed();
+        session_.Reset();
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+    ComRef<IMFMediaSession> session_;
+    std::shared_ptr<SessionReport> report_;
+};
+
+// Hands each picture the session presents on to the frame window's feed.
+class FrameGrabber final : public IMFSampleGrabberSinkCallback {
+public:
+    explicit FrameGrabber(std::shared_ptr<FrameFeed> feed) : feed_(std::move(feed)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IMFClockStateSink ||
+            riid == IID_IMFSampleGrabberSinkCallback) {
+            *object = static_cast<IMFSampleGrabberSinkCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE OnClockStart(MFTIME, LONGLONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockStop(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockPause(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockRestart(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockSetRate(MFTIME, float) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnSetPresentationClock(IMFPresentationClock*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG,
+                                              const BYTE* pixels, DWORD bytes) override {
+        feed_->Submit(pixels, bytes);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnShutdown() override { return S_OK; }
+
+private:
+    ~FrameGrabber() = default;
+    std::atomic<ULONG> references_{1};
+    std::shared_ptr<FrameFeed> feed_;
+};
+
+// The picture's size from a video stream's type: the displayed area where
+// the type names one, the frame otherwise.
+bool ReadPictureSize(IMFMediaType* type, LONG* width, LONG* height) {
+    MFVideoArea area{};
+    UINT32 bytes = 0;
+    if (SUCCEEDED(type->GetBlob(MF_MT_MINIMUM_DISPLAY_APERTURE, reinterpret_cast<UINT8*>(&area),
+                                sizeof area, &bytes)) &&
+        bytes == sizeof area && area.Area.cx > 0 && area.Area.cy > 0) {
+        *width = area.Area.cx;
+        *height = area.Area.cy;
+        return true;
+    }
+    UINT32 frameWidth = 0;
+    UINT32 frameHeight = 0;
+    if (FAILED(MFGetAttributeSize(type, MF_MT_FRAME_SIZE, &frameWidth, &frameHeight)) ||
+        frameWidth == 0 || frameHeight == 0 || frameWidth > 0x7FFF || frameHeight > 0x7FFF) {
+        return false;
+    }
+    *width = static_cast<LONG>(frameWidth);
+    *height = static_cast<LONG>(frameHeight);
+    return true;
+}
+
+// Adds the branch source stream -> output `sink` to `topology`.
+HRESULT AddBranch(IMFTopology* topology, IMFMediaSource* source,
+                  IMFPresentationDescriptor* presentation, IMFStreamDescriptor* stream,
+                  IMFActivate* sink) {
+    ComRef<IMFTopologyNode> from;
+    ComRef<IMFTopologyNode> to;
+    HRESULT hr = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, from.Put());
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_SOURCE, source);
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_PRESENTATION_DESCRIPTOR, presentation);
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_STREAM_DESCRIPTOR, stream);
+    if (SUCCEEDED(hr)) hr = topology->AddNode(from.Get());
+    if (SUCCEEDED(hr)) hr = MFCreateTopologyNode(MF_TOPOLOGY_OUTPUT_NODE, to.Put());
+    if (SUCCEEDED(hr)) hr = to->SetObject(sink);
+    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_STREAMID, 0);
+    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, FALSE);
+    if (SUCCEEDED(hr)) hr = topology->AddNode(to.Get());
+    if (SUCCEEDED(hr)) hr = from->ConnectOutput(0, to.Get(), 0);
+    return hr;
+}
+
+class MediaFoundationGraph final : public media::IGraphBuilder,
+                                   public media::IMediaControl,
+                                   public media::IMediaEventEx,
+                                   public media::IMediaPosition,
+                                   public media::IVideoWindow,
+                                   public media::IBasicVideo {
+public:
+    MediaFoundationGraph() : number_(media::NewGraphNumber()) {}
+
+    // IUnknown
+    HRESULT QueryInterface(const media::Guid& riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (riid == media::IID_IUnknown || riid == media::IID_IGraphBuilder) {
+            *object = static_cast<media::IGraphBuilder*>(this);
+        } else if (riid == media::IID_IMediaControl) {
+            *object = static_cast<media::IMediaControl*>(this);
+        } else if (riid == media::IID_IMediaEventEx) {
+            *object = static_cast<media::IMediaEventEx*>(this);
+        } else if (riid == media::IID_IMediaPosition) {
+            *object = static_cast<media::IMediaPosition*>(this);
+        } else if (riid == media::IID_IVideoWindow) {
+            *object = static_cast<media::IVideoWindow*>(this);
+        } else if (riid == media::IID_IBasicVideo) {
+            *object = static_cast<media::IBasicVideo*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // IGraphBuilder
+    HRESULT RenderFile(media::LPCWSTR file, media::LPCWSTR) override {
+        if (session_) return media::VFW_E_WRONG_STATE;
+        if (file == nullptr || file[0] == 0) return media::VFW_E_NOT_FOUND;
+        if (!runtime_.Started()) return E_FAIL;
+        const HRESULT hr = Open(reinterpret_cast<const wchar_t*>(file));
+        if (FAILED(hr)) Close();
+        return hr;
+    }
+    uint64_t GraphNumber() override { return number_; }
+
+    // IMediaControl
+    HRESULT Run() override {
+        if (!session_) return media::VFW_E_WRONG_STATE;
+        if (running_ && !startAt_) return S_OK;
+        PROPVARIANT position;
+        PropVariantInit(&position);
+        if (startAt_) {
+            position.vt = VT_I8;
+            position.hVal.QuadPart = *startAt_;
+        }
+        const HRESULT hr = session_->Start(&GUID_NULL, &position);
+        if (FAILED(hr)) return hr;
+        startAt_.reset();
+        running_ = true;
+        started_ = true;
+        AutoShow();
+        return S_OK;
+    }
+    HRESULT Pause() override {
+        if (!session_) return media::VFW_E_WRONG_STATE;
+        AutoShow();
+        if (!running_) return S_OK;  // a session pauses only while it plays
+        running_ = false;
+        return session_->Pause();
+    }
+    HRESULT Stop() override {
+        if (!session_) return media::VFW_E_WRONG_STATE;
+        running_ = false;
+        if (!started_) return S_OK;
+        started_ = false;
+        return session_->Stop();
+    }
+    HRESULT StopWhenReady() override {
+        if (!session_) return media::VFW_E_WRONG_STATE;
+        if (!report_->WaitResolved(kCueWait)) return E_FAIL;
+        AutoShow();
+        return S_OK;
+    }
+
+    // IMediaEventEx
+    HRESULT SetNotifyWindow(media::OAHWND window, LONG message, LONG_PTR instance) override {
+        report_->SetNotifyWindow(reinterpret_cast<HWND>(window), static_cast<UINT>(message),
+                                 instance);
+        return S_OK;
+    }
+    HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG) override {
+        if (code == nullptr || param1 == nullptr || param2 == nullptr) return E_POINTER;
+        if (!report_->Take(code)) return E_ABORT;
+        *param1 = 0;
+        *param2 = 0;
+        return S_OK;
+    }
+    HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return S_OK; }
+
+    // IMediaPosition
+    HRESULT put_CurrentPosition(media::REFTIME seconds) override {
+        if (!session_) return media::VFW_E_WRONG_STATE;
+        if (!(seconds >= 0.0)) seconds = 0.0;
+        startAt_ = static_cast<LONGLONG>(seconds * kUnitsPerSecond);
+        // A playing session moves at once; any other starts there next.
+        return running_ ? Run() : S_OK;
+    }
+
+    // IVideoWindow
+    HRESULT put_Visible(LONG visible) override {
+        hidden_ = visible == 0;
+        if (!frames_) return E_NOINTERFACE;
+        frames_->SetVisible(!hidden_);
+        return S_OK;
+    }
+    HRESULT put_Owner(media::OAHWND owner) override {
+        owner_ = reinterpret_cast<HWND>(owner);
+        if (!frames_) return E_NOINTERFACE;
+        frames_->SetOwner(owner_);
+        return S_OK;
+    }
+    HRESULT put_MessageDrain(media::OAHWND drain) override {
+        if (!frames_) return E_NOINTERFACE;
+        frames_->SetMessageDrain(reinterpret_cast<HWND>(drain));
+        return S_OK;
+    }
+    HRESULT put_WindowStyle(LONG style) override {
+        if (!frames_) return E_NOINTERFACE;
+        frames_->SetStyle(style);
+        return S_OK;
+    }
+    HRESULT SetWindowForeground(LONG focus) override {
+        if (!frames_) return E_NOINTERFACE;
+        frames_->TakeForeground(focus != 0);
+        return S_OK;
+    }
+    HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) override {
+        if (!frames_) return E_NOINTERFACE;
+        frames_->SetPosition(left, top, width, height);
+        return S_OK;
+    }
+
+    // IBasicVideo
+    HRESULT get_SourceWidth(LONG* width) override {
+        if (width == nullptr) return E_POINTER;
+        if (!frames_) return E_NOINTERFACE;
+        *width = frames_->Feed()->Width();
+        return S_OK;
+    }
+    HRESULT get_SourceHeight(LONG* height) override {
+        if (height == nullptr) return E_POINTER;
+        if (!frames_) return E_NOINTERFACE;
+        *height = frames_->Feed()->Height();
+        return S_OK;
+    }
+
+private:
+    ~MediaFoundationGraph() { Close(); }
+
+    HRESULT Open(const wchar_t* path) {
+        ComRef<IMFSourceResolver> resolver;
+        HRESULT hr = MFCreateSourceResolver(resolver.Put());
+        if (FAILED(hr)) return hr;
+        MF_OBJECT_TYPE type = MF_OBJECT_INVALID;
+        ComRef<::IUnknown> object;
+        hr = resolver->CreateObjectFromURL(path, MF_RESOLUTION_MEDIASOURCE | MF_RESOLUTION_READ,
+                                           nullptr, &type, object.Put());
+        if (FAILED(hr)) return media::VFW_E_UNSUPPORTED_STREAM;
+        hr = object->QueryInterface(IID_IMFMediaSource, source_.PutVoid());
+        if (FAILED(hr)) return media::VFW_E_UNSUPPORTED_STREAM;
+
+        ComRef<IMFPresentationDescriptor> presentation;
+        ComRef<IMFTopology> topology;
+        hr = source_->CreatePresentationDescriptor(presentation.Put());
+        if (SUCCEEDED(hr)) hr = MFCreateTopology(topology.Put());
+        DWORD streams = 0;
+        if (SUCCEEDED(hr)) hr = presentation->GetStreamDescriptorCount(&streams);
+        if (FAILED(hr)) return hr;
+        for (DWORD i = 0; i < streams; ++i) {
+            BOOL selected = FALSE;
+            ComRef<IMFStreamDescriptor> stream;
+            if (FAILED(presentation->GetStreamDescriptorByIndex(i, &selected, stream.Put()))) {
+                continue;
+            }
+            bool picture = false;
+            ComRef<IMFActivate> sink = SinkFor(stream.Get(), &picture);
+            if (!sink || FAILED(AddBranch(topology.Get(), source_.Get(), presentation.Get(),
+                                          stream.Get(), sink.Get()))) {
+                if (picture) frames_.reset();
+                presentation->DeselectStream(i);
+                continue;
+            }
+            presentation->SelectStream(i);
+            (picture ? frameSink_ : soundSink_) = std::move(sink);
+        }
+        if (!frameSink_ && !soundSink_) return media::VFW_E_UNSUPPORTED_STREAM;
+
+        hr = MFCreateMediaSession(nullptr, session_.Put());
+        if (SUCCEEDED(hr)) hr = SessionListener::Listen(session_.Get(), report_);
+        if (SUCCEEDED(hr)) hr = session_->SetTopology(0, topology.Get());
+        return hr;
+    }
+
+    // The sink for the first video and the first audio stream (*picture
+    // says which); none for every other stream. A video sink comes with the
+    // frame window it feeds.
+    ComRef<IMFActivate> SinkFor(IMFStreamDescriptor* stream, bool* picture) {
+        ComRef<IMFActivate> sink;
+        ComRef<IMFMediaTypeHandler> handler;
+        GUID major = GUID_NULL;
+        if (FAILED(stream->GetMediaTypeHandler(handler.Put())) ||
+            FAILED(handler->GetMajorType(&major))) {
+            return sink;
+        }
+        if (major == MFMediaType_Audio && !soundSink_) {
+            MFCreateAudioRendererActivate(sink.Put());
+            return sink;
+        }
+        if (major != MFMediaType_Video || frameSink_) return sink;
+        *picture = true;
+        ComRef<IMFMediaType> current;
+        LONG width = 0;
+        LONG height = 0;
+        if (FAILED(handler->GetCurrentMediaType(current.Put())) ||
+            !ReadPictureSize(current.Get(), &width, &height)) {
+            return sink;
+        }
+        // Top-down 32-bit RGB of the picture's own size.
+        ComRef<IMFMediaType> wanted;
+        if (FAILED(MFCreateMediaType(wanted.Put())) ||
+            FAILED(wanted->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video)) ||
+            FAILED(wanted->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB32)) ||
+            FAILED(MFSetAttributeSize(wanted.Get(), MF_MT_FRAME_SIZE, static_cast<UINT32>(width),
+                                      static_cast<UINT32>(height)))) {
+            return sink;
+        }
+        frames_ = FrameWindow::Create(width, height);
+        if (!frames_) return sink;
+        auto* grabber = new FrameGrabber(frames_->Feed());
+        if (FAILED(MFCreateSampleGrabberSinkActivate(wanted.Get(), grabber, sink.Put()))) {
+            sink.Reset();
+        }
+        grabber->Release();
+        return sink;
+    }
+
+    // Ends the session: closed (waited for, within bounds), then shut down
+    // with its source and sinks; the frame window goes last.
+    void Close() {
+        if (session_) {
+            if (SUCCEEDED(session_->Close())) report_->WaitClosed(kCloseWait);
+            if (source_) source_->Shutdown();
+            session_->Shutdown();
+        } else if (source_) {
+            source_->Shutdown();
+        }
+        if (frameSink_) frameSink_->ShutdownObject();
+        if (soundSink_) soundSink_->ShutdownObject();
+        session_.Reset();
+        source_.Reset();
+        frameSink_.Reset();
+        soundSink_.Reset();
+        frames_.reset();
+    }
+
+    // A renderer shows its window when the session pauses or runs, unless
+    // it was hidden; a window nobody owns stays out of sight.
+    void AutoShow() {
+        if (frames_ && owner_ != nullptr && !hidden_) frames_->SetVisible(true);
+    }
+
+    std::atomic<ULONG> references_{1};
+    const uint64_t number_;
+    MediaFoundationRuntime runtime_;
+    std::shared_ptr<SessionReport> report_ = std::make_shared<SessionReport>();
+    ComRef<IMFMediaSource> source_;
+    ComRef<IMFMediaSession> session_;
+    ComRef<IMFActivate> frameSink_;
+    ComRef<IMFActivate> soundSink_;
+    std::unique_ptr<FrameWindow> frames_;
+
+    bool running_ = false;
+    bool started_ = false;
+    std::optional<LONGLONG> startAt_;
+    HWND owner_ = nullptr;
+    bool hidden_ = false;
+};
+
+}  // namespace
+}  // namespace tarn
+
+namespace tarn::media {
+
+HRESULT CreateMediaFoundationGraph(IUnknown** graph) {
+    if (graph == nullptr) return E_POINTER;
+    *graph = static_cast<IGraphBuilder*>(new tarn::MediaFoundationGraph);
+    return S_OK;
+}
+
+}  // namespace tarn::media
