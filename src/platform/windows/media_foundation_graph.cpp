@@ -18,20 +18,14 @@
 // graph.
 #include "media/graph.h"
 
-#include <mfapi.h>
-#include <mferror.h>
-#include <mfidl.h>
-
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "platform/windows/com_ref.h"
 #include "platform/windows/frame_window.h"
+#include "platform/windows/media_foundation_session.h"
 #include "platform/windows/platform_graphs.h"
 
 namespace tarn {
@@ -44,261 +38,6 @@ constexpr auto kCueWait = std::chrono::milliseconds(5000);
 // How long a release waits for the session to close.
 constexpr auto kCloseWait = std::chrono::milliseconds(2000);
 constexpr double kUnitsPerSecond = 1e7;  // Media Foundation's 100 ns
-
-// Media Foundation is started for as long as a graph lives.
-class MediaFoundationRuntime {
-public:
-    MediaFoundationRuntime() : started_(SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL))) {}
-    ~MediaFoundationRuntime() {
-        if (started_) MFShutdown();
-    }
-    MediaFoundationRuntime(const MediaFoundationRuntime&) = delete;
-    MediaFoundationRuntime& operator=(const MediaFoundationRuntime&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    const bool started_;
-};
-
-// What the session's thread tells the graph: the events for the caller, and
-// how far the session has come.
-class SessionReport {
-public:
-    void SetNotifyWindow(HWND window, UINT message, LONG_PTR instance) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        window_ = window;
-        message_ = message;
-        instance_ = instance;
-        // Events already queued are announced to the new window.
-        for (size_t i = 0; i < events_.size(); ++i) AnnounceLocked();
-    }
-    void Queue(LONG code) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back(code);
-        AnnounceLocked();
-    }
-    bool Take(LONG* code) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (events_.empty()) return false;
-        *code = events_.front();
-        events_.pop_front();
-        return true;
-    }
-
-    void Resolved(bool ok) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            resolved_ = true;
-            failed_ = failed_ || !ok;
-        }
-        changed_.notify_all();
-    }
-    void Closed() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
-            resolved_ = true;
-        }
-        changed_.notify_all();
-    }
-    // True once the chain is resolved and nothing failed; false on failure
-    // or when `wait` passes first.
-    bool WaitResolved(std::chrono::milliseconds wait) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_for(lock, wait, [&] { return resolved_; });
-        return resolved_ && !failed_;
-    }
-    bool WaitClosed(std::chrono::milliseconds wait) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, wait, [&] { return closed_; });
-    }
-
-private:
-    void AnnounceLocked() {
-        if (window_ != nullptr && !media::ProcessExitBegun()) {
-            PostMessageW(window_, message_, 0, instance_);
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<LONG> events_;
-    HWND window_ = nullptr;
-    UINT message_ = 0;
-    LONG_PTR instance_ = 0;
-    bool resolved_ = false;
-    bool failed_ = false;
-    bool closed_ = false;
-};
-
-// Takes the session's events one after the other on the session's thread.
-// It holds the session until the session has closed (or stops answering),
-// so that the session outlives every event it still sends.
-class SessionListener final : public IMFAsyncCallback {
-public:
-    static HRESULT Listen(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
-        auto* listener = new SessionListener(session, std::move(report));
-        const HRESULT hr = session->BeginGetEvent(listener, nullptr);
-        listener->Release();  // the session holds it while it listens
-        return hr;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMFAsyncCallback) {
-            *object = static_cast<IMFAsyncCallback*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetParameters(DWORD*, DWORD*) override { return E_NOTIMPL; }
-
-    HRESULT STDMETHODCALLTYPE Invoke(IMFAsyncResult* result) override {
-        ComRef<IMFMediaEvent> event;
-        if (!session_ || FAILED(session_->EndGetEvent(result, event.Put()))) return Stop();
-        MediaEventType type = MEUnknown;
-        HRESULT status = S_OK;
-        event->GetType(&type);
-        event->GetStatus(&status);
-        switch (type) {
-        case MESessionTopologyStatus: {
-            UINT32 topology = MF_TOPOSTATUS_INVALID;
-            event->GetUINT32(MF_EVENT_TOPOLOGY_STATUS, &topology);
-            if (FAILED(status)) {
-                report_->Resolved(false);
-                report_->Queue(media::EC_ERRORABORT);
-            } else if (topology == MF_TOPOSTATUS_READY) {
-                report_->Resolved(true);
-            }
-            break;
-        }
-        case MESessionEnded:
-            report_->Queue(media::EC_COMPLETE);
-            break;
-        case MESessionClosed:
-            return Stop();
-        default:
-            if (FAILED(status)) {
-                report_->Resolved(false);
-                report_->Queue(media::EC_ERRORABORT);
-            }
-            break;
-        }
-        if (FAILED(session_->BeginGetEvent(this, nullptr))) return Stop();
-        return S_OK;
-    }
-
-private:
-    SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report)
-        : report_(std::move(report)) {
-        session->AddRef();
-        *session_.Put() = session;
-    }
-    HRESULT Stop() {
-        report_->Closed();
-        session_.Reset();
-        return S_OK;
-    }
-
-    std::atomic<ULONG> references_{1};
-    ComRef<IMFMediaSession> session_;
-    std::shared_ptr<SessionReport> report_;
-};
-
-// Hands each picture the session presents on to the frame window's feed.
-class FrameGrabber final : public IMFSampleGrabberSinkCallback {
-public:
-    explicit FrameGrabber(std::shared_ptr<FrameFeed> feed) : feed_(std::move(feed)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMFClockStateSink ||
-            riid == IID_IMFSampleGrabberSinkCallback) {
-            *object = static_cast<IMFSampleGrabberSinkCallback*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-    HRESULT STDMETHODCALLTYPE OnClockStart(MFTIME, LONGLONG) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnClockStop(MFTIME) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnClockPause(MFTIME) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnClockRestart(MFTIME) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnClockSetRate(MFTIME, float) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnSetPresentationClock(IMFPresentationClock*) override {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG,
-                                              const BYTE* pixels, DWORD bytes) override {
-        feed_->Submit(pixels, bytes);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnShutdown() override { return S_OK; }
-
-private:
-    ~FrameGrabber() = default;
-    std::atomic<ULONG> references_{1};
-    std::shared_ptr<FrameFeed> feed_;
-};
-
-// The picture's size from a video stream's type: the displayed area where
-// the type names one, the frame otherwise.
-bool ReadPictureSize(IMFMediaType* type, LONG* width, LONG* height) {
-    MFVideoArea area{};
-    UINT32 bytes = 0;
-    if (SUCCEEDED(type->GetBlob(MF_MT_MINIMUM_DISPLAY_APERTURE, reinterpret_cast<UINT8*>(&area),
-                                sizeof area, &bytes)) &&
-        bytes == sizeof area && area.Area.cx > 0 && area.Area.cy > 0) {
-        *width = area.Area.cx;
-        *height = area.Area.cy;
-        return true;
-    }
-    UINT32 frameWidth = 0;
-    UINT32 frameHeight = 0;
-    if (FAILED(MFGetAttributeSize(type, MF_MT_FRAME_SIZE, &frameWidth, &frameHeight)) ||
-        frameWidth == 0 || frameHeight == 0 || frameWidth > 0x7FFF || frameHeight > 0x7FFF) {
-        return false;
-    }
-    *width = static_cast<LONG>(frameWidth);
-    *height = static_cast<LONG>(frameHeight);
-    return true;
-}
-
-// Adds the branch source stream -> output `sink` to `topology`.
-HRESULT AddBranch(IMFTopology* topology, IMFMediaSource* source,
-                  IMFPresentationDescriptor* presentation, IMFStreamDescriptor* stream,
-                  IMFActivate* sink) {
-    ComRef<IMFTopologyNode> from;
-    ComRef<IMFTopologyNode> to;
-    HRESULT hr = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, from.Put());
-    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_SOURCE, source);
-    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_PRESENTATION_DESCRIPTOR, presentation);
-    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_STREAM_DESCRIPTOR, stream);
-    if (SUCCEEDED(hr)) hr = topology->AddNode(from.Get());
-    if (SUCCEEDED(hr)) hr = MFCreateTopologyNode(MF_TOPOLOGY_OUTPUT_NODE, to.Put());
-    if (SUCCEEDED(hr)) hr = to->SetObject(sink);
-    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_STREAMID, 0);
-    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, FALSE);
-    if (SUCCEEDED(hr)) hr = topology->AddNode(to.Get());
-    if (SUCCEEDED(hr)) hr = from->ConnectOutput(0, to.Get(), 0);
-    return hr;
-}
 
 class MediaFoundationGraph final : public media::IGraphBuilder,
                                    public media::IMediaControl,
@@ -502,7 +241,7 @@ private:
         if (!frameSink_ && !soundSink_) return media::VFW_E_UNSUPPORTED_STREAM;
 
         hr = MFCreateMediaSession(nullptr, session_.Put());
-        if (SUCCEEDED(hr)) hr = SessionListener::Listen(session_.Get(), report_);
+        if (SUCCEEDED(hr)) hr = ListenToSession(session_.Get(), report_);
         if (SUCCEEDED(hr)) hr = session_->SetTopology(0, topology.Get());
         return hr;
     }
@@ -541,12 +280,9 @@ private:
             return sink;
         }
         frames_ = FrameWindow::Create(width, height);
-        if (!frames_) return sink;
-        auto* grabber = new FrameGrabber(frames_->Feed());
-        if (FAILED(MFCreateSampleGrabberSinkActivate(wanted.Get(), grabber, sink.Put()))) {
+        if (frames_ && FAILED(CreateFrameSink(wanted.Get(), frames_->Feed(), sink.Put()))) {
             sink.Reset();
         }
-        grabber->Release();
         return sink;
     }
 

@@ -1,0 +1,241 @@
+#include "platform/windows/media_foundation_session.h"
+
+#include <atomic>
+
+#include "platform/windows/com_ref.h"
+
+namespace tarn {
+namespace {
+
+// Takes the session's events one after the other on the session's thread.
+// It holds the session until the session has closed (or stops answering),
+// so that the session outlives every event it still sends.
+class SessionListener final : public IMFAsyncCallback {
+public:
+    SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report)
+        : report_(std::move(report)) {
+        session->AddRef();
+        *session_.Put() = session;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IMFAsyncCallback) {
+            *object = static_cast<IMFAsyncCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetParameters(DWORD*, DWORD*) override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE Invoke(IMFAsyncResult* result) override {
+        ComRef<IMFMediaEvent> event;
+        if (!session_ || FAILED(session_->EndGetEvent(result, event.Put()))) return Stop();
+        MediaEventType type = MEUnknown;
+        HRESULT status = S_OK;
+        event->GetType(&type);
+        event->GetStatus(&status);
+        switch (type) {
+        case MESessionTopologyStatus: {
+            UINT32 topology = MF_TOPOSTATUS_INVALID;
+            event->GetUINT32(MF_EVENT_TOPOLOGY_STATUS, &topology);
+            if (FAILED(status)) {
+                report_->Resolved(false);
+                report_->Queue(media::EC_ERRORABORT);
+            } else if (topology == MF_TOPOSTATUS_READY) {
+                report_->Resolved(true);
+            }
+            break;
+        }
+        case MESessionEnded:
+            report_->Queue(media::EC_COMPLETE);
+            break;
+        case MESessionClosed:
+            return Stop();
+        default:
+            if (FAILED(status)) {
+                report_->Resolved(false);
+                report_->Queue(media::EC_ERRORABORT);
+            }
+            break;
+        }
+        if (FAILED(session_->BeginGetEvent(this, nullptr))) return Stop();
+        return S_OK;
+    }
+
+private:
+    ~SessionListener() = default;
+    HRESULT Stop() {
+        report_->Closed();
+        session_.Reset();
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+    ComRef<IMFMediaSession> session_;
+    std::shared_ptr<SessionReport> report_;
+};
+
+// Hands each picture the session presents on to the frame window's feed.
+class FrameGrabber final : public IMFSampleGrabberSinkCallback {
+public:
+    explicit FrameGrabber(std::shared_ptr<FrameFeed> feed) : feed_(std::move(feed)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IMFClockStateSink ||
+            riid == IID_IMFSampleGrabberSinkCallback) {
+            *object = static_cast<IMFSampleGrabberSinkCallback*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE OnClockStart(MFTIME, LONGLONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockStop(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockPause(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockRestart(MFTIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnClockSetRate(MFTIME, float) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnSetPresentationClock(IMFPresentationClock*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG,
+                                              const BYTE* pixels, DWORD bytes) override {
+        feed_->Submit(pixels, bytes);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnShutdown() override { return S_OK; }
+
+private:
+    ~FrameGrabber() = default;
+    std::atomic<ULONG> references_{1};
+    std::shared_ptr<FrameFeed> feed_;
+};
+
+}  // namespace
+
+void SessionReport::SetNotifyWindow(HWND window, UINT message, LONG_PTR instance) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    window_ = window;
+    message_ = message;
+    instance_ = instance;
+    // Events already queued are announced to the new window.
+    for (size_t i = 0; i < events_.size(); ++i) AnnounceLocked();
+}
+void SessionReport::Queue(LONG code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(code);
+    AnnounceLocked();
+}
+bool SessionReport::Take(LONG* code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (events_.empty()) return false;
+    *code = events_.front();
+    events_.pop_front();
+    return true;
+}
+
+void SessionReport::Resolved(bool ok) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        resolved_ = true;
+        failed_ = failed_ || !ok;
+    }
+    changed_.notify_all();
+}
+void SessionReport::Closed() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        resolved_ = true;
+    }
+    changed_.notify_all();
+}
+bool SessionReport::WaitResolved(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, wait, [&] { return resolved_; });
+    return resolved_ && !failed_;
+}
+bool SessionReport::WaitClosed(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, wait, [&] { return closed_; });
+}
+
+void SessionReport::AnnounceLocked() {
+    if (window_ != nullptr && !media::ProcessExitBegun()) {
+        PostMessageW(window_, message_, 0, instance_);
+    }
+}
+
+HRESULT ListenToSession(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
+    auto* listener = new SessionListener(session, std::move(report));
+    const HRESULT hr = session->BeginGetEvent(listener, nullptr);
+    listener->Release();  // the session holds it while it listens
+    return hr;
+}
+
+HRESULT CreateFrameSink(IMFMediaType* wanted, std::shared_ptr<FrameFeed> feed,
+                        IMFActivate** sink) {
+    auto* grabber = new FrameGrabber(std::move(feed));
+    const HRESULT hr = MFCreateSampleGrabberSinkActivate(wanted, grabber, sink);
+    grabber->Release();  // the sink holds it
+    return hr;
+}
+
+bool ReadPictureSize(IMFMediaType* type, LONG* width, LONG* height) {
+    MFVideoArea area{};
+    UINT32 bytes = 0;
+    if (SUCCEEDED(type->GetBlob(MF_MT_MINIMUM_DISPLAY_APERTURE, reinterpret_cast<UINT8*>(&area),
+                                sizeof area, &bytes)) &&
+        bytes == sizeof area && area.Area.cx > 0 && area.Area.cy > 0) {
+        *width = area.Area.cx;
+        *height = area.Area.cy;
+        return true;
+    }
+    UINT32 frameWidth = 0;
+    UINT32 frameHeight = 0;
+    if (FAILED(MFGetAttributeSize(type, MF_MT_FRAME_SIZE, &frameWidth, &frameHeight)) ||
+        frameWidth == 0 || frameHeight == 0 || frameWidth > 0x7FFF || frameHeight > 0x7FFF) {
+        return false;
+    }
+    *width = static_cast<LONG>(frameWidth);
+    *height = static_cast<LONG>(frameHeight);
+    return true;
+}
+
+HRESULT AddBranch(IMFTopology* topology, IMFMediaSource* source,
+                  IMFPresentationDescriptor* presentation, IMFStreamDescriptor* stream,
+                  IMFActivate* sink) {
+    ComRef<IMFTopologyNode> from;
+    ComRef<IMFTopologyNode> to;
+    HRESULT hr = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, from.Put());
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_SOURCE, source);
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_PRESENTATION_DESCRIPTOR, presentation);
+    if (SUCCEEDED(hr)) hr = from->SetUnknown(MF_TOPONODE_STREAM_DESCRIPTOR, stream);
+    if (SUCCEEDED(hr)) hr = topology->AddNode(from.Get());
+    if (SUCCEEDED(hr)) hr = MFCreateTopologyNode(MF_TOPOLOGY_OUTPUT_NODE, to.Put());
+    if (SUCCEEDED(hr)) hr = to->SetObject(sink);
+    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_STREAMID, 0);
+    if (SUCCEEDED(hr)) hr = to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, FALSE);
+    if (SUCCEEDED(hr)) hr = topology->AddNode(to.Get());
+    if (SUCCEEDED(hr)) hr = from->ConnectOutput(0, to.Get(), 0);
+    return hr;
+}
+
+}  // namespace tarn

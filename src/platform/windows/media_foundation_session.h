@@ -1,0 +1,93 @@
+// The pieces of a Media Foundation session that the Media Foundation graph
+// (media_foundation_graph.cpp) puts together: the runtime's start, the
+// report of the session's events, the sink that hands pictures to a frame
+// window, and the building of the playback chain.
+//
+// media/graph.h comes before the SDK's media headers, as in the DirectShow
+// graph.
+#pragma once
+
+#include "media/graph.h"
+
+#include <mfapi.h>
+#include <mfidl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "platform/windows/frame_window.h"
+
+namespace tarn {
+
+// Media Foundation is started for as long as a graph lives.
+class MediaFoundationRuntime {
+public:
+    MediaFoundationRuntime() : started_(SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL))) {}
+    ~MediaFoundationRuntime() {
+        if (started_) MFShutdown();
+    }
+    MediaFoundationRuntime(const MediaFoundationRuntime&) = delete;
+    MediaFoundationRuntime& operator=(const MediaFoundationRuntime&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    const bool started_;
+};
+
+// What the session's thread tells the graph: the events for the caller, and
+// how far the session has come. Safe on any thread.
+class SessionReport {
+public:
+    // Every event queued from now on (and each one still queued) posts
+    // `message` to `window` with lParam `instance`; a zero window stops that.
+    void SetNotifyWindow(HWND window, UINT message, LONG_PTR instance);
+    void Queue(LONG code);
+    // Takes the oldest queued event; false when none is queued.
+    bool Take(LONG* code);
+
+    // The playback chain is resolved (`ok`) or could not be.
+    void Resolved(bool ok);
+    // The session has closed, or stopped reporting.
+    void Closed();
+    // True once the chain is resolved and nothing failed; false on failure
+    // or when `wait` passes first.
+    bool WaitResolved(std::chrono::milliseconds wait);
+    bool WaitClosed(std::chrono::milliseconds wait);
+
+private:
+    void AnnounceLocked();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<LONG> events_;
+    HWND window_ = nullptr;
+    UINT message_ = 0;
+    LONG_PTR instance_ = 0;
+    bool resolved_ = false;
+    bool failed_ = false;
+    bool closed_ = false;
+};
+
+// Takes the session's events, one after the other on the session's thread,
+// into `report` until the session closes. The listener holds the session
+// until then, so that the session outlives every event it still sends.
+HRESULT ListenToSession(IMFMediaSession* session, std::shared_ptr<SessionReport> report);
+
+// A sink that takes pictures of type `wanted` (32-bit RGB) and hands each to
+// `feed` at its presentation time.
+HRESULT CreateFrameSink(IMFMediaType* wanted, std::shared_ptr<FrameFeed> feed,
+                        IMFActivate** sink);
+
+// The picture's size from a video stream's type: the displayed area where
+// the type names one, the frame otherwise. False when it names neither.
+bool ReadPictureSize(IMFMediaType* type, LONG* width, LONG* height);
+
+// Adds the branch source stream -> output `sink` to `topology`.
+HRESULT AddBranch(IMFTopology* topology, IMFMediaSource* source,
+                  IMFPresentationDescriptor* presentation, IMFStreamDescriptor* stream,
+                  IMFActivate* sink);
+
+}  // namespace tarn
