@@ -32,13 +32,21 @@ bool IsInput(UINT message) {
 void FrameFeed::Submit(const unsigned char* pixels, size_t bytes) {
     const size_t needed = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
     if (pixels == nullptr || needed == 0 || bytes < needed) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    pixels_.assign(pixels, pixels + needed);
-    ++frames_;
-    // One message stands for every frame that comes before it is handled.
-    if (window_ != nullptr && !paintPosted_) {
-        paintPosted_ = PostMessageW(window_, kFramePosted, 0, 0) != 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pixels_.assign(pixels, pixels + needed);
+        ++frames_;
+        // One message stands for every frame that comes before it is handled.
+        if (window_ != nullptr && !paintPosted_) {
+            paintPosted_ = PostMessageW(window_, kFramePosted, 0, 0) != 0;
+        }
     }
+    arrived_.notify_all();
+}
+
+bool FrameFeed::WaitForFrame(std::chrono::milliseconds wait) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, wait, [&] { return frames_ > 0; });
 }
 
 uint64_t FrameFeed::FrameCount() const {

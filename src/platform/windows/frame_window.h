@@ -5,6 +5,8 @@
 // first frame has arrived, so that it never shows an empty rectangle.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -28,6 +30,8 @@ public:
     LONG Height() const { return height_; }
     // Frames taken so far.
     uint64_t FrameCount() const;
+    // True once a frame has been taken; false when `wait` passes first.
+    bool WaitForFrame(std::chrono::milliseconds wait) const;
 
 private:
     friend class FrameWindow;
@@ -44,6 +48,7 @@ private:
     const LONG width_;
     const LONG height_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
     std::vector<unsigned char> pixels_;
     uint64_t frames_ = 0;
     HWND window_ = nullptr;

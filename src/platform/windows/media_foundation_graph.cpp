@@ -33,7 +33,9 @@ namespace {
 
 static_assert(sizeof(media::WCHAR) == sizeof(wchar_t), "UTF-16 names pass to Windows as they are");
 
-// How long a cue waits for the session to resolve the playback chain.
+// How long a render waits for the session to resolve the playback chain,
+// and a cue for the first picture.
+constexpr auto kResolveWait = std::chrono::milliseconds(5000);
 constexpr auto kCueWait = std::chrono::milliseconds(5000);
 // How long a release waits for the session to close.
 constexpr auto kCloseWait = std::chrono::milliseconds(2000);
@@ -82,7 +84,10 @@ public:
         if (session_) return media::VFW_E_WRONG_STATE;
         if (file == nullptr || file[0] == 0) return media::VFW_E_NOT_FOUND;
         if (!runtime_.Started()) return E_FAIL;
-        const HRESULT hr = Open(reinterpret_cast<const wchar_t*>(file));
+        HRESULT hr = Open(reinterpret_cast<const wchar_t*>(file));
+        // As a filter graph's, the render succeeds once the whole chain is
+        // built: with a decoder for every stream taken.
+        if (SUCCEEDED(hr) && !report_->WaitResolved(kResolveWait)) hr = media::VFW_E_CANNOT_RENDER;
         if (FAILED(hr)) Close();
         return hr;
     }
@@ -120,9 +125,15 @@ public:
         started_ = false;
         return session_->Stop();
     }
+    // A clip that has not run yet is started and paused again as soon as
+    // its first picture has come, so that the picture is there when it runs.
     HRESULT StopWhenReady() override {
         if (!session_) return media::VFW_E_WRONG_STATE;
-        if (!report_->WaitResolved(kCueWait)) return E_FAIL;
+        if (frames_ && !started_ && !running_) {
+            if (const HRESULT hr = Run(); FAILED(hr)) return hr;
+            frames_->Feed()->WaitForFrame(kCueWait);
+            Pause();
+        }
         AutoShow();
         return S_OK;
     }
@@ -290,7 +301,10 @@ private:
     // with its source and sinks; the frame window goes last.
     void Close() {
         if (session_) {
-            if (SUCCEEDED(session_->Close())) report_->WaitClosed(kCloseWait);
+            // At the process's end the session is shut down without waiting.
+            if (!media::ProcessExitBegun() && SUCCEEDED(session_->Close())) {
+                report_->WaitClosed(kCloseWait);
+            }
             if (source_) source_->Shutdown();
             session_->Shutdown();
         } else if (source_) {
