@@ -83,7 +83,7 @@ public:
     HRESULT RenderFile(media::LPCWSTR file, media::LPCWSTR) override {
         if (session_) return media::VFW_E_WRONG_STATE;
         if (file == nullptr || file[0] == 0) return media::VFW_E_NOT_FOUND;
-        if (!runtime_.Started()) return E_FAIL;
+        if (!StartMediaFoundation()) return E_FAIL;
         HRESULT hr = Open(reinterpret_cast<const wchar_t*>(file));
         // As a filter graph's, the render succeeds once the whole chain is
         // built: with a decoder for every stream taken.
@@ -301,10 +301,7 @@ private:
     // with its source and sinks; the frame window goes last.
     void Close() {
         if (session_) {
-            // At the process's end the session is shut down without waiting.
-            if (!media::ProcessExitBegun() && SUCCEEDED(session_->Close())) {
-                report_->WaitClosed(kCloseWait);
-            }
+            if (SUCCEEDED(session_->Close())) report_->WaitClosed(kCloseWait);
             if (source_) source_->Shutdown();
             session_->Shutdown();
         } else if (source_) {
@@ -327,7 +324,6 @@ private:
 
     std::atomic<ULONG> references_{1};
     const uint64_t number_;
-    MediaFoundationRuntime runtime_;
     std::shared_ptr<SessionReport> report_ = std::make_shared<SessionReport>();
     ComRef<IMFMediaSource> source_;
     ComRef<IMFMediaSession> session_;

@@ -183,6 +183,11 @@ void SessionReport::AnnounceLocked() {
     }
 }
 
+bool StartMediaFoundation() {
+    static const bool started = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL));
+    return started;
+}
+
 HRESULT ListenToSession(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
     auto* listener = new SessionListener(session, std::move(report));
     const HRESULT hr = session->BeginGetEvent(listener, nullptr);

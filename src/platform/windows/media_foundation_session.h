@@ -22,20 +22,12 @@
 
 namespace tarn {
 
-// Media Foundation is started for as long as a graph lives.
-class MediaFoundationRuntime {
-public:
-    MediaFoundationRuntime() : started_(SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_FULL))) {}
-    ~MediaFoundationRuntime() {
-        if (started_) MFShutdown();
-    }
-    MediaFoundationRuntime(const MediaFoundationRuntime&) = delete;
-    MediaFoundationRuntime& operator=(const MediaFoundationRuntime&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    const bool started_;
-};
+// Starts Media Foundation for the rest of the process, once; false when it
+// cannot be started. It is never shut down: the runtime's work queues still
+// release their last items after every session has closed, and its end
+// would pull them from under them (Wine's crash on them at the process's
+// end); the process's end reclaims it.
+bool StartMediaFoundation();
 
 // What the session's thread tells the graph: the events for the caller, and
 // how far the session has come. Safe on any thread.
