@@ -8,11 +8,11 @@
 // a window of our own (frame_window.h), which answers the video-window calls
 // the way a DirectShow renderer's window does. No Direct3D is involved.
 //
-// The session reports on a thread of its own; its events are queued here
-// and announced to the notify window by a posted message, as a filter
-// graph's are. The only waits on the caller's thread are bounded: the cue,
-// for the playback chain to be resolved, and the release, for the session
-// to close.
+// The session's events are taken on a thread of the graph's, queued and
+// announced to the notify window by a posted message, as a filter graph's
+// are. The caller's thread waits only within bounds: the render for the
+// playback chain to be resolved, the cue for the first picture. A released
+// session is ended on a thread of its own.
 //
 // media/graph.h comes before the SDK's media headers, as in the DirectShow
 // graph.
@@ -37,8 +37,6 @@ static_assert(sizeof(media::WCHAR) == sizeof(wchar_t), "UTF-16 names pass to Win
 // and a cue for the first picture.
 constexpr auto kResolveWait = std::chrono::milliseconds(5000);
 constexpr auto kCueWait = std::chrono::milliseconds(5000);
-// How long a release waits for the session to close.
-constexpr auto kCloseWait = std::chrono::milliseconds(2000);
 constexpr double kUnitsPerSecond = 1e7;  // Media Foundation's 100 ns
 
 class MediaFoundationGraph final : public media::IGraphBuilder,
@@ -252,7 +250,7 @@ private:
         if (!frameSink_ && !soundSink_) return media::VFW_E_UNSUPPORTED_STREAM;
 
         hr = MFCreateMediaSession(nullptr, session_.Put());
-        if (SUCCEEDED(hr)) hr = ListenToSession(session_.Get(), report_);
+        if (SUCCEEDED(hr)) listener_ = std::make_unique<SessionListener>(session_.Get(), report_);
         if (SUCCEEDED(hr)) hr = session_->SetTopology(0, topology.Get());
         return hr;
     }
@@ -297,22 +295,17 @@ private:
         return sink;
     }
 
-    // Ends the session: closed (waited for, within bounds), then shut down
-    // with its source and sinks; the frame window goes last.
+    // Lets the session go, to be ended aside; the frame window, whose feed
+    // takes no more frames, goes at once.
     void Close() {
-        if (session_) {
-            if (SUCCEEDED(session_->Close())) report_->WaitClosed(kCloseWait);
-            if (source_) source_->Shutdown();
-            session_->Shutdown();
-        } else if (source_) {
-            source_->Shutdown();
-        }
-        if (frameSink_) frameSink_->ShutdownObject();
-        if (soundSink_) soundSink_->ShutdownObject();
-        session_.Reset();
-        source_.Reset();
-        frameSink_.Reset();
-        soundSink_.Reset();
+        SessionRemains remains;
+        remains.session = std::move(session_);
+        remains.source = std::move(source_);
+        remains.frameSink = std::move(frameSink_);
+        remains.soundSink = std::move(soundSink_);
+        remains.listener = std::move(listener_);
+        remains.report = report_;
+        EndSessionAside(std::move(remains));
         frames_.reset();
     }
 
@@ -327,6 +320,7 @@ private:
     std::shared_ptr<SessionReport> report_ = std::make_shared<SessionReport>();
     ComRef<IMFMediaSource> source_;
     ComRef<IMFMediaSession> session_;
+    std::unique_ptr<SessionListener> listener_;
     ComRef<IMFActivate> frameSink_;
     ComRef<IMFActivate> soundSink_;
     std::unique_ptr<FrameWindow> frames_;

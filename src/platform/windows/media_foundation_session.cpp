@@ -1,88 +1,44 @@
 #include "platform/windows/media_foundation_session.h"
 
 #include <atomic>
+#include <objbase.h>
 
 #include "platform/windows/com_ref.h"
 
 namespace tarn {
 namespace {
 
-// Takes the session's events one after the other on the session's thread.
-// It holds the session until the session has closed (or stops answering),
-// so that the session outlives every event it still sends.
-class SessionListener final : public IMFAsyncCallback {
-public:
-    SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report)
-        : report_(std::move(report)) {
-        session->AddRef();
-        *session_.Put() = session;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMFAsyncCallback) {
-            *object = static_cast<IMFAsyncCallback*>(this);
-            AddRef();
-            return S_OK;
+// Reports one of the session's events; false once the session has closed.
+bool Report(IMFMediaEvent* event, SessionReport* report) {
+    MediaEventType type = MEUnknown;
+    HRESULT status = S_OK;
+    event->GetType(&type);
+    event->GetStatus(&status);
+    switch (type) {
+    case MESessionTopologyStatus: {
+        UINT32 topology = MF_TOPOSTATUS_INVALID;
+        event->GetUINT32(MF_EVENT_TOPOLOGY_STATUS, &topology);
+        if (FAILED(status)) {
+            report->Resolved(false);
+            report->Queue(media::EC_ERRORABORT);
+        } else if (topology == MF_TOPOSTATUS_READY) {
+            report->Resolved(true);
         }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return true;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetParameters(DWORD*, DWORD*) override { return E_NOTIMPL; }
-
-    HRESULT STDMETHODCALLTYPE Invoke(IMFAsyncResult* result) override {
-        ComRef<IMFMediaEvent> event;
-        if (!session_ || FAILED(session_->EndGetEvent(result, event.Put()))) return Stop();
-        MediaEventType type = MEUnknown;
-        HRESULT status = S_OK;
-        event->GetType(&type);
-        event->GetStatus(&status);
-        switch (type) {
-        case MESessionTopologyStatus: {
-            UINT32 topology = MF_TOPOSTATUS_INVALID;
-            event->GetUINT32(MF_EVENT_TOPOLOGY_STATUS, &topology);
-            if (FAILED(status)) {
-                report_->Resolved(false);
-                report_->Queue(media::EC_ERRORABORT);
-            } else if (topology == MF_TOPOSTATUS_READY) {
-                report_->Resolved(true);
-            }
-            break;
+    case MESessionEnded:
+        report->Queue(media::EC_COMPLETE);
+        return true;
+    case MESessionClosed:
+        return false;
+    default:
+        if (FAILED(status)) {
+            report->Resolved(false);
+            report->Queue(media::EC_ERRORABORT);
         }
-        case MESessionEnded:
-            report_->Queue(media::EC_COMPLETE);
-            break;
-        case MESessionClosed:
-            return Stop();
-        default:
-            if (FAILED(status)) {
-                report_->Resolved(false);
-                report_->Queue(media::EC_ERRORABORT);
-            }
-            break;
-        }
-        if (FAILED(session_->BeginGetEvent(this, nullptr))) return Stop();
-        return S_OK;
+        return true;
     }
-
-private:
-    ~SessionListener() = default;
-    HRESULT Stop() {
-        report_->Closed();
-        session_.Reset();
-        return S_OK;
-    }
-
-    std::atomic<ULONG> references_{1};
-    ComRef<IMFMediaSession> session_;
-    std::shared_ptr<SessionReport> report_;
-};
+}
 
 // Hands each picture the session presents on to the frame window's feed.
 class FrameGrabber final : public IMFSampleGrabberSinkCallback {
@@ -188,11 +144,51 @@ bool StartMediaFoundation() {
     return started;
 }
 
-HRESULT ListenToSession(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
-    auto* listener = new SessionListener(session, std::move(report));
-    const HRESULT hr = session->BeginGetEvent(listener, nullptr);
-    listener->Release();  // the session holds it while it listens
-    return hr;
+SessionListener::SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report) {
+    session->AddRef();
+    thread_ = std::thread([session, report = std::move(report)] {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        for (;;) {
+            ComRef<IMFMediaEvent> event;
+            // Returns with an error once the session is shut down.
+            if (FAILED(session->GetEvent(0, event.Put())) || !Report(event.Get(), report.get())) {
+                break;
+            }
+        }
+        report->Closed();
+        session->Release();
+        if (SUCCEEDED(com)) CoUninitialize();
+    });
+}
+
+SessionListener::~SessionListener() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void EndSessionAside(SessionRemains remains) {
+    std::thread([remains = std::move(remains)]() mutable {
+        // A session that does not close in this time is shut down as it is.
+        constexpr auto kCloseWait = std::chrono::milliseconds(2000);
+        // Pausing first, and giving a picture already due the time to come,
+        // leaves every timer of the clock idle when the session ends: Wine's
+        // work queue crashed, now and then, when one was cancelled the
+        // moment it came due.
+        constexpr auto kSettle = std::chrono::milliseconds(100);
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (remains.session) {
+            if (SUCCEEDED(remains.session->Pause())) std::this_thread::sleep_for(kSettle);
+            if (SUCCEEDED(remains.session->Close())) remains.report->WaitClosed(kCloseWait);
+            if (remains.source) remains.source->Shutdown();
+            remains.session->Shutdown();
+        } else if (remains.source) {
+            remains.source->Shutdown();
+        }
+        remains.listener.reset();
+        if (remains.frameSink) remains.frameSink->ShutdownObject();
+        if (remains.soundSink) remains.soundSink->ShutdownObject();
+        remains = SessionRemains{};
+        if (SUCCEEDED(com)) CoUninitialize();
+    }).detach();
 }
 
 HRESULT CreateFrameSink(IMFMediaType* wanted, std::shared_ptr<FrameFeed> feed,

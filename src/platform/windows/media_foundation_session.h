@@ -17,7 +17,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
+#include "platform/windows/com_ref.h"
 #include "platform/windows/frame_window.h"
 
 namespace tarn {
@@ -63,10 +65,35 @@ private:
     bool closed_ = false;
 };
 
-// Takes the session's events, one after the other on the session's thread,
-// into `report` until the session closes. The listener holds the session
-// until then, so that the session outlives every event it still sends.
-HRESULT ListenToSession(IMFMediaSession* session, std::shared_ptr<SessionReport> report);
+// Takes the session's events into `report` on a thread of its own, waiting
+// for each, until the session closes or is shut down. Waiting on a thread
+// of our own keeps the session's work queues free of our callbacks (Wine's
+// crashed, now and then, releasing one at the end of a session).
+class SessionListener {
+public:
+    SessionListener(IMFMediaSession* session, std::shared_ptr<SessionReport> report);
+    // Waits for the thread: the session must have closed or been shut down.
+    ~SessionListener();
+    SessionListener(const SessionListener&) = delete;
+    SessionListener& operator=(const SessionListener&) = delete;
+
+private:
+    std::thread thread_;
+};
+
+// What is left of a session once its graph has let it go.
+struct SessionRemains {
+    ComRef<IMFMediaSession> session;
+    ComRef<IMFMediaSource> source;
+    ComRef<IMFActivate> frameSink;
+    ComRef<IMFActivate> soundSink;
+    std::unique_ptr<SessionListener> listener;
+    std::shared_ptr<SessionReport> report;
+};
+
+// Ends the session on a thread of its own, so that the caller does not wait
+// for it: paused, closed, shut down with its source and sinks, released.
+void EndSessionAside(SessionRemains remains);
 
 // A sink that takes pictures of type `wanted` (32-bit RGB) and hands each to
 // `feed` at its presentation time.
