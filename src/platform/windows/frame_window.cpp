@@ -44,9 +44,9 @@ void FrameFeed::Submit(const unsigned char* pixels, size_t bytes) {
     arrived_.notify_all();
 }
 
-bool FrameFeed::WaitForFrame(std::chrono::milliseconds wait) const {
+bool FrameFeed::WaitForFrame(uint64_t count, std::chrono::milliseconds wait) const {
     std::unique_lock<std::mutex> lock(mutex_);
-    return arrived_.wait_for(lock, wait, [&] { return frames_ > 0; });
+    return arrived_.wait_for(lock, wait, [&] { return frames_ > count; });
 }
 
 uint64_t FrameFeed::FrameCount() const {

@@ -30,8 +30,9 @@ public:
     LONG Height() const { return height_; }
     // Frames taken so far.
     uint64_t FrameCount() const;
-    // True once a frame has been taken; false when `wait` passes first.
-    bool WaitForFrame(std::chrono::milliseconds wait) const;
+    // True once more than `count` frames have been taken; false when `wait`
+    // passes first.
+    bool WaitForFrame(uint64_t count, std::chrono::milliseconds wait) const;
 
 private:
     friend class FrameWindow;

@@ -129,7 +129,7 @@ public:
         if (!session_) return media::VFW_E_WRONG_STATE;
         if (frames_ && !started_ && !running_) {
             if (const HRESULT hr = Run(); FAILED(hr)) return hr;
-            frames_->Feed()->WaitForFrame(kCueWait);
+            frames_->Feed()->WaitForFrame(0, kCueWait);
             Pause();
         }
         AutoShow();
@@ -305,6 +305,7 @@ private:
         remains.soundSink = std::move(soundSink_);
         remains.listener = std::move(listener_);
         remains.report = report_;
+        if (frames_) remains.feed = frames_->Feed();
         EndSessionAside(std::move(remains));
         frames_.reset();
     }

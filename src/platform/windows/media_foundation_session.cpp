@@ -165,29 +165,84 @@ SessionListener::~SessionListener() {
     if (thread_.joinable()) thread_.join();
 }
 
-void EndSessionAside(SessionRemains remains) {
-    std::thread([remains = std::move(remains)]() mutable {
-        // A session that does not close in this time is shut down as it is.
-        constexpr auto kCloseWait = std::chrono::milliseconds(2000);
-        // Pausing first, and giving a picture already due the time to come,
-        // leaves every timer of the clock idle when the session ends: Wine's
-        // work queue crashed, now and then, when one was cancelled the
-        // moment it came due.
-        constexpr auto kSettle = std::chrono::milliseconds(100);
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        if (remains.session) {
-            if (SUCCEEDED(remains.session->Pause())) std::this_thread::sleep_for(kSettle);
-            if (SUCCEEDED(remains.session->Close())) remains.report->WaitClosed(kCloseWait);
-            if (remains.source) remains.source->Shutdown();
-            remains.session->Shutdown();
-        } else if (remains.source) {
-            remains.source->Shutdown();
+namespace {
+
+// Paused, closed, shut down with its source and sinks, released.
+void EndSession(SessionRemains remains) {
+    // A session that does not close in this time is shut down as it is.
+    constexpr auto kCloseWait = std::chrono::milliseconds(2000);
+    // The clock cancels its timers when it stops running, and Wine's work
+    // queue crashes, now and then, when a timer is cancelled the moment it
+    // comes due. A playing clip is therefore paused just after a picture
+    // has come, when the next one's timer is a frame away, and closed once
+    // paused, when no timer is left to cancel.
+    constexpr auto kFrameWait = std::chrono::milliseconds(250);
+    constexpr auto kSettle = std::chrono::milliseconds(50);
+    if (remains.session) {
+        if (remains.feed) remains.feed->WaitForFrame(remains.feed->FrameCount(), kFrameWait);
+        if (SUCCEEDED(remains.session->Pause())) std::this_thread::sleep_for(kSettle);
+        if (SUCCEEDED(remains.session->Close())) remains.report->WaitClosed(kCloseWait);
+        if (remains.source) remains.source->Shutdown();
+        remains.session->Shutdown();
+    } else if (remains.source) {
+        remains.source->Shutdown();
+    }
+    remains.listener.reset();
+    if (remains.frameSink) remains.frameSink->ShutdownObject();
+    if (remains.soundSink) remains.soundSink->ShutdownObject();
+}
+
+// The sessions being ended aside. It lives as long as the process; the
+// process's end waits for them (within bounds), so that no session is still
+// running when the runtime's threads go.
+class AsideSessions {
+public:
+    static AsideSessions& Get() {
+        static AsideSessions* const sessions = new AsideSessions;
+        static const ExitWait wait{sessions};
+        return *sessions;
+    }
+    void Begin() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++count_;
+    }
+    void End() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --count_;
         }
-        remains.listener.reset();
-        if (remains.frameSink) remains.frameSink->ShutdownObject();
-        if (remains.soundSink) remains.soundSink->ShutdownObject();
-        remains = SessionRemains{};
+        done_.notify_all();
+    }
+
+private:
+    struct ExitWait {
+        AsideSessions* sessions;
+        ~ExitWait() {
+            std::unique_lock<std::mutex> lock(sessions->mutex_);
+            sessions->done_.wait_for(lock, std::chrono::seconds(3),
+                                     [&] { return sessions->count_ == 0; });
+        }
+    };
+    std::mutex mutex_;
+    std::condition_variable done_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+void EndSessionAside(SessionRemains remains) {
+    // At the process's end the session is ended before the process goes on.
+    if (media::ProcessExitBegun()) {
+        EndSession(std::move(remains));
+        return;
+    }
+    AsideSessions& aside = AsideSessions::Get();
+    aside.Begin();
+    std::thread([remains = std::move(remains), &aside]() mutable {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        EndSession(std::move(remains));
         if (SUCCEEDED(com)) CoUninitialize();
+        aside.End();
     }).detach();
 }
 

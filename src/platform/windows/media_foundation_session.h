@@ -89,10 +89,14 @@ struct SessionRemains {
     ComRef<IMFActivate> soundSink;
     std::unique_ptr<SessionListener> listener;
     std::shared_ptr<SessionReport> report;
+    // The pictures' feed, when the session has pictures.
+    std::shared_ptr<FrameFeed> feed;
 };
 
 // Ends the session on a thread of its own, so that the caller does not wait
 // for it: paused, closed, shut down with its source and sinks, released.
+// Once the process's end has begun, it is ended before this returns; the
+// process's end waits for those still being ended.
 void EndSessionAside(SessionRemains remains);
 
 // A sink that takes pictures of type `wanted` (32-bit RGB) and hands each to
