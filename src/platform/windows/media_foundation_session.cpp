@@ -167,6 +167,11 @@ SessionListener::~SessionListener() {
 
 namespace {
 
+// Ended sessions leave work in the runtime's queues for a moment: their last
+// items are still being released. Wine's queues crashed, now and then, when
+// the process went in that moment; it waits this long first.
+constexpr auto kQueuesDrain = std::chrono::milliseconds(300);
+
 // Paused, closed, shut down with its source and sinks, released.
 void EndSession(SessionRemains remains) {
     // A session that does not close in this time is shut down as it is.
@@ -192,9 +197,10 @@ void EndSession(SessionRemains remains) {
     if (remains.soundSink) remains.soundSink->ShutdownObject();
 }
 
-// The sessions being ended aside. It lives as long as the process; the
-// process's end waits for them (within bounds), so that no session is still
-// running when the runtime's threads go.
+// The sessions being ended aside. It lives as long as the process; the end
+// of a process that ended any waits for them (within bounds) and for the
+// queues to drain, so that no session is still running, nor any of its work
+// queued, when the runtime's threads go.
 class AsideSessions {
 public:
     static AsideSessions& Get() {
@@ -221,6 +227,7 @@ private:
             std::unique_lock<std::mutex> lock(sessions->mutex_);
             sessions->done_.wait_for(lock, std::chrono::seconds(3),
                                      [&] { return sessions->count_ == 0; });
+            std::this_thread::sleep_for(kQueuesDrain);
         }
     };
     std::mutex mutex_;
@@ -234,6 +241,7 @@ void EndSessionAside(SessionRemains remains) {
     // At the process's end the session is ended before the process goes on.
     if (media::ProcessExitBegun()) {
         EndSession(std::move(remains));
+        std::this_thread::sleep_for(kQueuesDrain);
         return;
     }
     AsideSessions& aside = AsideSessions::Get();

@@ -96,7 +96,8 @@ struct SessionRemains {
 // Ends the session on a thread of its own, so that the caller does not wait
 // for it: paused, closed, shut down with its source and sinks, released.
 // Once the process's end has begun, it is ended before this returns; the
-// process's end waits for those still being ended.
+// process's end waits for those still being ended, and for the runtime's
+// queues to let their last items go.
 void EndSessionAside(SessionRemains remains);
 
 // A sink that takes pictures of type `wanted` (32-bit RGB) and hands each to
