@@ -60,7 +60,7 @@ public:
     // IGraphBuilder
     HRESULT RenderFile(media::LPCWSTR file, media::LPCWSTR playList) override {
         if (rendered_) return media::VFW_E_WRONG_STATE;
-        const HRESULT first = Forward<media::IGraphBuilder>([&](auto* g) { return g->RenderFile(file, playList); });
+        const HRESULT first = Builder([&](auto* g) { return g->RenderFile(file, playList); });
         // S_OK alone means every stream of the file plays.
         if (first != S_OK && second_ != nullptr) {
             ComPtr<media::IUnknown> other;
@@ -68,9 +68,12 @@ public:
                 auto builder = Query<media::IGraphBuilder>(other);
                 if (builder && builder->RenderFile(file, playList) == S_OK) {
                     active_ = std::move(other);
+                    // The notifications come from the graph that plays.
                     if (notifyWindow_ != 0) {
-                        Forward<media::IMediaEventEx>([&](auto* g) { return g->SetNotifyWindow(
-                            notifyWindow_, notifyMessage_, notifyInstance_); });
+                        Events([&](auto* g) {
+                            return g->SetNotifyWindow(notifyWindow_, notifyMessage_,
+                                                      notifyInstance_);
+                        });
                     }
                     rendered_ = true;
                     return S_OK;
@@ -83,56 +86,58 @@ public:
     uint64_t GraphNumber() override { return number_; }
 
     // IMediaControl
-    HRESULT Run() override { return Forward<media::IMediaControl>([&](auto* g) { return g->Run(); }); }
-    HRESULT Pause() override { return Forward<media::IMediaControl>([&](auto* g) { return g->Pause(); }); }
-    HRESULT Stop() override { return Forward<media::IMediaControl>([&](auto* g) { return g->Stop(); }); }
-    HRESULT StopWhenReady() override { return Forward<media::IMediaControl>([&](auto* g) { return g->StopWhenReady(); }); }
+    HRESULT Run() override { return Control([&](auto* g) { return g->Run(); }); }
+    HRESULT Pause() override { return Control([&](auto* g) { return g->Pause(); }); }
+    HRESULT Stop() override { return Control([&](auto* g) { return g->Stop(); }); }
+    HRESULT StopWhenReady() override {
+        return Control([&](auto* g) { return g->StopWhenReady(); });
+    }
 
     // IMediaEventEx
     HRESULT SetNotifyWindow(media::OAHWND window, LONG message, LONG_PTR instance) override {
         notifyWindow_ = window;
         notifyMessage_ = message;
         notifyInstance_ = instance;
-        return Forward<media::IMediaEventEx>([&](auto* g) { return g->SetNotifyWindow(window, message, instance); });
+        return Events([&](auto* g) { return g->SetNotifyWindow(window, message, instance); });
     }
     HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout) override {
-        return Forward<media::IMediaEventEx>([&](auto* g) { return g->GetEvent(code, param1, param2, timeout); });
+        return Events([&](auto* g) { return g->GetEvent(code, param1, param2, timeout); });
     }
     HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override {
-        return Forward<media::IMediaEventEx>([&](auto* g) { return g->FreeEventParams(code, param1, param2); });
+        return Events([&](auto* g) { return g->FreeEventParams(code, param1, param2); });
     }
 
     // IMediaPosition
     HRESULT put_CurrentPosition(media::REFTIME seconds) override {
-        return Forward<media::IMediaPosition>([&](auto* g) { return g->put_CurrentPosition(seconds); });
+        return Position([&](auto* g) { return g->put_CurrentPosition(seconds); });
     }
 
     // IVideoWindow
     HRESULT put_Visible(LONG visible) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->put_Visible(visible); });
+        return Video([&](auto* g) { return g->put_Visible(visible); });
     }
     HRESULT put_Owner(media::OAHWND owner) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->put_Owner(owner); });
+        return Video([&](auto* g) { return g->put_Owner(owner); });
     }
     HRESULT put_MessageDrain(media::OAHWND drain) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->put_MessageDrain(drain); });
+        return Video([&](auto* g) { return g->put_MessageDrain(drain); });
     }
     HRESULT put_WindowStyle(LONG style) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->put_WindowStyle(style); });
+        return Video([&](auto* g) { return g->put_WindowStyle(style); });
     }
     HRESULT SetWindowForeground(LONG focus) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->SetWindowForeground(focus); });
+        return Video([&](auto* g) { return g->SetWindowForeground(focus); });
     }
     HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) override {
-        return Forward<media::IVideoWindow>([&](auto* g) { return g->SetWindowPosition(left, top, width, height); });
+        return Video([&](auto* g) { return g->SetWindowPosition(left, top, width, height); });
     }
 
     // IBasicVideo
     HRESULT get_SourceWidth(LONG* width) override {
-        return Forward<media::IBasicVideo>([&](auto* g) { return g->get_SourceWidth(width); });
+        return BasicVideo([&](auto* g) { return g->get_SourceWidth(width); });
     }
     HRESULT get_SourceHeight(LONG* height) override {
-        return Forward<media::IBasicVideo>([&](auto* g) { return g->get_SourceHeight(height); });
+        return BasicVideo([&](auto* g) { return g->get_SourceHeight(height); });
     }
 
 private:
@@ -144,6 +149,19 @@ private:
         const ComPtr<I> face = Query<I>(active_);
         return face ? call(face.Get()) : E_NOINTERFACE;
     }
+    template <class Call>
+    HRESULT Builder(Call call) { return Forward<media::IGraphBuilder>(call); }
+    template <class Call>
+    HRESULT Control(Call call) { return Forward<media::IMediaControl>(call); }
+    template <class Call>
+    HRESULT Events(Call call) { return Forward<media::IMediaEventEx>(call); }
+    template <class Call>
+    HRESULT Position(Call call) { return Forward<media::IMediaPosition>(call); }
+    template <class Call>
+    HRESULT Video(Call call) { return Forward<media::IVideoWindow>(call); }
+    template <class Call>
+    HRESULT BasicVideo(Call call) { return Forward<media::IBasicVideo>(call); }
+
 
     std::atomic<ULONG> references_{1};
     ComPtr<media::IUnknown> active_;
