@@ -22,9 +22,10 @@ linux_build_dir="${TARN_BUILD_DIR:-build}"
 jobs="${TARN_JOBS:-2}"
 
 install_packages() {
-  # wine32 and the GStreamer plugins Wine's DirectShow uses for WAV and AVI
-  # (base, good) and for H.264 and AAC in MP4 (libav, ugly, bad) are i386
-  # packages: the architecture must be known first. Never pulseaudio: with
+  # wine32 and the GStreamer plugins Wine's DirectShow and Media Foundation
+  # play through, for WAV and AVI (base, good) and for H.264 and AAC in MP4
+  # (libav, ugly, bad), are i386 packages: the architecture must be known
+  # first. Never pulseaudio: with
   # it and no sound server Wine opens no sound device; ALSA's null device
   # (prepare_wine) plays at the pace of a real one. openbox is the window
   # manager of the behaviour suite.

@@ -26,6 +26,7 @@
 #include "platform/windows/outgoing_picture.h"
 #include "platform/windows/picture_fade.h"
 #include "platform/windows/picture_window.h"
+#include "platform/windows/platform_graphs.h"
 #include "platform/windows/prepared_pictures.h"
 
 namespace tarn {
@@ -347,7 +348,7 @@ private:
 
 namespace tarn::media {
 
-HRESULT CreatePlatformGraph(IUnknown** graph) {
+HRESULT CreateDirectShowGraph(IUnknown** graph) {
     if (graph == nullptr) return E_POINTER;
     *graph = nullptr;
     ComRef<::IGraphBuilder> filterGraph;
