@@ -9,6 +9,7 @@ packages=(
   libsdl2-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg xvfb xauth x11-apps xdotool imagemagick
+  mutter openbox
   clang libclang-rt-14-dev
   libjpeg-turbo-progs
   libjpeg62-turbo-dev

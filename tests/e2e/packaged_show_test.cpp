@@ -16,6 +16,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,14 +122,20 @@ class PackagedShow : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work_ = std::string(TARN_BINARY_DIR) + "/tests/e2e/run-" + info->name();
+        const std::optional<WindowManager> manager = WindowManagerUnderTest();
+        ASSERT_TRUE(manager.has_value()) << "TARN_E2E_WM names no window manager the tests know";
+        // The same test runs under each window manager, possibly at once.
+        const std::string under =
+            *manager == WindowManager::kNone ? std::string() : std::string(WindowManagerName(*manager)) + "-";
+        work_ = std::string(TARN_BINARY_DIR) + "/tests/e2e/run-" + under + info->name();
         fs::remove_all(work_);
         fs::create_directories(work_ + "/tmp");
         temp_ = work_ + "/tmp";
         files_ = std::make_unique<ShowFiles>(work_ + "/show");
         ASSERT_TRUE(files_->ok) << files_->failure;
-        ASSERT_TRUE(screen_.Start(kScreenWidth, kScreenHeight, work_ + "/xvfb.log"))
-            << "Xvfb did not start; see " << work_ << "/xvfb.log";
+        ASSERT_TRUE(screen_.StartDesktop(kScreenWidth, kScreenHeight, work_ + "/xvfb.log", *manager))
+            << "Xvfb, " << WindowManagerName(*manager) << " or the dock did not start; see " << work_
+            << "/xvfb.log";
     }
 
     void TearDown() override { package_.Kill(SIGKILL); }

@@ -55,10 +55,19 @@ int Shift(unsigned long mask) {
     return shift;
 }
 
+bool HasClass(Display* display, Window window) {
+    XClassHint hint{};
+    if (XGetClassHint(display, window, &hint) == 0) return false;
+    if (hint.res_name != nullptr) XFree(hint.res_name);
+    if (hint.res_class != nullptr) XFree(hint.res_class);
+    return true;
+}
+
 }  // namespace
 
 VirtualScreen::~VirtualScreen() {
-    if (display_ != nullptr) XCloseDisplay(display_);
+    windowManager_.Kill(SIGTERM);
+    if (display_ != nullptr) XCloseDisplay(display_);  // the dock goes with the connection
     server_.Kill(SIGTERM);
 }
 
@@ -124,18 +133,33 @@ bool VirtualScreen::Click(int button) { return Tool({"click", std::to_string(but
 
 unsigned long VirtualScreen::WindowAt(int x, int y, int width, int height) {
     if (display_ == nullptr) return 0;
-    Window root = DefaultRootWindow(display_);
+    return FindWindow(DefaultRootWindow(display_), 0, 0, x, y, width, height);
+}
+
+// A window manager puts each client window into a frame of its own (of the
+// same rectangle when the window has no decorations), and a compositor has an
+// overlay window over the whole screen: the search goes down through the
+// mapped windows and takes only a program's window, one with a class.
+unsigned long VirtualScreen::FindWindow(unsigned long parent, int parentX, int parentY, int x, int y,
+                                        int width, int height) {
     Window rootReturn = 0;
-    Window parent = 0;
+    Window parentReturn = 0;
     Window* children = nullptr;
     unsigned int count = 0;
-    if (XQueryTree(display_, root, &rootReturn, &parent, &children, &count) == 0) return false;
+    if (XQueryTree(display_, parent, &rootReturn, &parentReturn, &children, &count) == 0) return 0;
     Window target = 0;
-    for (unsigned int i = 0; i < count && target == 0; ++i) {
+    // Topmost first: the last child is on top.
+    for (unsigned int i = count; i-- > 0 && target == 0;) {
         XWindowAttributes attributes;
-        if (XGetWindowAttributes(display_, children[i], &attributes) == 0) continue;
-        if (attributes.map_state == IsViewable && attributes.x == x && attributes.y == y &&
-            attributes.width == width && attributes.height == height) {
+        if (XGetWindowAttributes(display_, children[i], &attributes) == 0 ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        const int left = parentX + attributes.x + attributes.border_width;
+        const int top = parentY + attributes.y + attributes.border_width;
+        target = FindWindow(children[i], left, top, x, y, width, height);
+        if (target == 0 && left == x && top == y && attributes.width == width && attributes.height == height &&
+            HasClass(display_, children[i])) {
             target = children[i];
         }
     }
