@@ -1,0 +1,119 @@
+#include "platform/sdl/x_desktop.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+
+namespace tarn::ws {
+
+namespace {
+
+// SDL's X11 video has loaded libX11 already; nothing is linked here, so the
+// player starts without it where the display is not X.
+struct XFunctions {
+    decltype(&XOpenDisplay) openDisplay = nullptr;
+    decltype(&XCloseDisplay) closeDisplay = nullptr;
+    decltype(&XInternAtom) internAtom = nullptr;
+    decltype(&XGetWindowProperty) getWindowProperty = nullptr;
+    decltype(&XFree) free = nullptr;
+    decltype(&XSync) sync = nullptr;
+    decltype(&XGetWindowAttributes) getWindowAttributes = nullptr;
+    decltype(&XTranslateCoordinates) translateCoordinates = nullptr;
+    decltype(&XSetErrorHandler) setErrorHandler = nullptr;
+    bool loaded = false;
+
+    XFunctions() {
+        void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+        if (x11 == nullptr) return;  // stays loaded: SDL uses it all along
+        openDisplay = reinterpret_cast<decltype(openDisplay)>(dlsym(x11, "XOpenDisplay"));
+        closeDisplay = reinterpret_cast<decltype(closeDisplay)>(dlsym(x11, "XCloseDisplay"));
+        internAtom = reinterpret_cast<decltype(internAtom)>(dlsym(x11, "XInternAtom"));
+        getWindowProperty = reinterpret_cast<decltype(getWindowProperty)>(dlsym(x11, "XGetWindowProperty"));
+        free = reinterpret_cast<decltype(free)>(dlsym(x11, "XFree"));
+        sync = reinterpret_cast<decltype(sync)>(dlsym(x11, "XSync"));
+        getWindowAttributes =
+            reinterpret_cast<decltype(getWindowAttributes)>(dlsym(x11, "XGetWindowAttributes"));
+        translateCoordinates =
+            reinterpret_cast<decltype(translateCoordinates)>(dlsym(x11, "XTranslateCoordinates"));
+        setErrorHandler = reinterpret_cast<decltype(setErrorHandler)>(dlsym(x11, "XSetErrorHandler"));
+        loaded = openDisplay && closeDisplay && internAtom && getWindowProperty && free && sync &&
+                 getWindowAttributes && translateCoordinates && setErrorHandler;
+    }
+};
+
+const XFunctions& X() {
+    static const XFunctions functions;
+    return functions;
+}
+
+// The window a WINDOW property names, or 0.
+Window WindowProperty(Display* display, Window window, Atom property) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    Window value = 0;
+    if (X().getWindowProperty(display, window, property, 0, 1, False, XA_WINDOW, &type, &format, &items, &after,
+                              &data) == Success &&
+        data != nullptr && type == XA_WINDOW && format == 32 && items == 1) {
+        value = static_cast<Window>(*reinterpret_cast<const unsigned long*>(data));
+    }
+    if (data != nullptr) X().free(data);
+    return value;
+}
+
+// A window that went away between two requests fails the request, not the
+// player.
+bool caughtError = false;
+int CatchError(Display*, XErrorEvent*) {
+    caughtError = true;
+    return 0;
+}
+
+}  // namespace
+
+bool X11WindowManagerRuns() {
+    if (!X().loaded) return false;
+    Display* display = X().openDisplay(nullptr);
+    if (display == nullptr) return false;
+    auto* previous = X().setErrorHandler(CatchError);
+    caughtError = false;
+    const Atom check = X().internAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    const Window child = WindowProperty(display, DefaultRootWindow(display), check);
+    // A manager that died leaves its property on the root, naming a window
+    // that is gone or no longer names itself.
+    const bool runs = child != 0 && WindowProperty(display, child, check) == child && !caughtError;
+    X().sync(display, False);
+    X().setErrorHandler(previous);
+    X().closeDisplay(display);
+    return runs;
+}
+
+bool X11WindowRect(SDL_Window* window, SDL_Rect* rect) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!X().loaded || window == nullptr || rect == nullptr || !SDL_GetWindowWMInfo(window, &info) ||
+        info.subsystem != SDL_SYSWM_X11) {
+        return false;
+    }
+    Display* display = info.info.x11.display;
+    const Window xwindow = info.info.x11.window;
+    auto* previous = X().setErrorHandler(CatchError);
+    caughtError = false;
+    X().sync(display, False);
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    const bool ok = X().getWindowAttributes(display, xwindow, &attributes) != 0 &&
+                    X().translateCoordinates(display, xwindow, attributes.root, 0, 0, &x, &y, &child) != 0;
+    X().sync(display, False);
+    X().setErrorHandler(previous);
+    if (!ok || caughtError) return false;
+    *rect = SDL_Rect{x, y, attributes.width, attributes.height};
+    return true;
+}
+
+}  // namespace tarn::ws

@@ -1,0 +1,21 @@
+// What an X desktop does with the show's windows, asked of the X server
+// directly where SDL does not tell: whether a window manager of the common
+// (EWMH) kind runs, and where a window really is after the manager has had
+// its say.
+#pragma once
+
+#include <SDL.h>
+
+namespace tarn::ws {
+
+// True when the X server SDL talks to has an EWMH window manager: its check
+// window on the root names itself. Opens a connection of its own for the
+// question (about a millisecond); false without one.
+bool X11WindowManagerRuns();
+
+// The rectangle `window` covers on the screen once the X server has handled
+// every request made so far; false when it cannot be told (another display
+// driver, an X error).
+bool X11WindowRect(SDL_Window* window, SDL_Rect* rect);
+
+}  // namespace tarn::ws
