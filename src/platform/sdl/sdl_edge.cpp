@@ -58,9 +58,7 @@ void ApplySdlWindowHints() {
     // The full-screen show stays when the focus goes elsewhere (the bar, a
     // dialog of the desktop).
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    // A compositing window manager (mutter) that puts a full-screen window
-    // straight on screen, past its compositor, leaves the control bar
-    // mapped above it unseen.
+    // The show window asks to stay composited instead (X11KeepComposited).
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
 }
 
@@ -185,6 +183,7 @@ bool SdlEdge::CreateNative(const WindowView& view, Native& native) {
     native.window = SDL_CreateWindow("", place.x, place.y, place.w, place.h, kind | SDL_WINDOW_HIDDEN);
     if (native.window == nullptr) return false;
     if (view.owner == nullptr) SetIcon(native.window, view.icon);
+    if (view.owner == nullptr && managed_) X11KeepComposited(native.window);
     native.fullScreen = fullScreen;
     native.placed = place;
     native.applied = view.rect;

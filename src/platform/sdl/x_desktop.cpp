@@ -21,6 +21,7 @@ struct XFunctions {
     decltype(&XGetWindowAttributes) getWindowAttributes = nullptr;
     decltype(&XTranslateCoordinates) translateCoordinates = nullptr;
     decltype(&XSetErrorHandler) setErrorHandler = nullptr;
+    decltype(&XChangeProperty) changeProperty = nullptr;
     bool loaded = false;
 
     XFunctions() {
@@ -37,8 +38,9 @@ struct XFunctions {
         translateCoordinates =
             reinterpret_cast<decltype(translateCoordinates)>(dlsym(x11, "XTranslateCoordinates"));
         setErrorHandler = reinterpret_cast<decltype(setErrorHandler)>(dlsym(x11, "XSetErrorHandler"));
+        changeProperty = reinterpret_cast<decltype(changeProperty)>(dlsym(x11, "XChangeProperty"));
         loaded = openDisplay && closeDisplay && internAtom && getWindowProperty && free && sync &&
-                 getWindowAttributes && translateCoordinates && setErrorHandler;
+                 getWindowAttributes && translateCoordinates && setErrorHandler && changeProperty;
     }
 };
 
@@ -91,15 +93,35 @@ bool X11WindowManagerRuns() {
     return runs;
 }
 
-bool X11WindowRect(SDL_Window* window, SDL_Rect* rect) {
+namespace {
+
+bool X11Handles(SDL_Window* window, Display** display, Window* xwindow) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!X().loaded || window == nullptr || rect == nullptr || !SDL_GetWindowWMInfo(window, &info) ||
+    if (!X().loaded || window == nullptr || !SDL_GetWindowWMInfo(window, &info) ||
         info.subsystem != SDL_SYSWM_X11) {
         return false;
     }
-    Display* display = info.info.x11.display;
-    const Window xwindow = info.info.x11.window;
+    *display = info.info.x11.display;
+    *xwindow = info.info.x11.window;
+    return true;
+}
+
+}  // namespace
+
+void X11KeepComposited(SDL_Window* window) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (!X11Handles(window, &display, &xwindow)) return;
+    const long never = 2;
+    X().changeProperty(display, xwindow, X().internAtom(display, "_NET_WM_BYPASS_COMPOSITOR", False), XA_CARDINAL,
+                       32, PropModeReplace, reinterpret_cast<const unsigned char*>(&never), 1);
+}
+
+bool X11WindowRect(SDL_Window* window, SDL_Rect* rect) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (rect == nullptr || !X11Handles(window, &display, &xwindow)) return false;
     auto* previous = X().setErrorHandler(CatchError);
     caughtError = false;
     X().sync(display, False);

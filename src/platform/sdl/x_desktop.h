@@ -18,4 +18,10 @@ bool X11WindowManagerRuns();
 // driver, an X error).
 bool X11WindowRect(SDL_Window* window, SDL_Rect* rect);
 
+// Asks a compositing window manager to keep compositing `window` when it is
+// full screen (_NET_WM_BYPASS_COMPOSITOR = 2). One that puts such a window
+// straight on screen instead hides the windows above it (the bar), and
+// when the window leaves full screen, what it drew in between can be lost.
+void X11KeepComposited(SDL_Window* window);
+
 }  // namespace tarn::ws
