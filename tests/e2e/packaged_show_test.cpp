@@ -433,6 +433,41 @@ TEST_F(PackagedShow, ClosingTheBarAloneLeavesNothingBehind) {
     ExpectEndedCleanly(5000);
 }
 
+// The player run on a show description written by hand, from another
+// folder: the description's relative names are found in its own folder.
+class HandWrittenShow : public PackagedShow {};
+
+TEST_F(HandWrittenShow, RelativeNamesAreFoundInTheDescriptionsFolderFromAnotherOne) {
+    const std::string elsewhere = work_ + "/elsewhere";
+    fs::create_directories(elsewhere);
+    const std::string command = "cd '" + elsewhere + "' && exec '" + TARN_PLAYER + "' '" + files_->folder + "/show.ini'";
+    package_ = ChildProcess::Spawn({"sh", "-c", command}, {{"DISPLAY", screen_.Name()}, {"TMPDIR", temp_}},
+                                   work_ + "/player.log");
+    ASSERT_TRUE(package_.Started());
+    std::string why;
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            why = CheckSlide(s, large_, kLargeColour, 12, barArea_);
+            return why.empty();
+        },
+        20000))
+        << "the first picture never showed: " << why;
+    ASSERT_TRUE(screen_.Key("Right"));
+    ASSERT_TRUE(WaitForScreen(
+        [&](const ws::Pixels& s) {
+            why = CheckSlide(s, small_, kSmallColour, 3, barArea_);
+            return why.empty();
+        },
+        3000))
+        << "the second picture never showed: " << why;
+    ASSERT_TRUE(screen_.Key("Escape"));
+    ExpectEndedCleanly(3000);
+    // The show's own files are all still there.
+    for (const char* name : {"large.jpg", "small.png", "clip.mp4", "show.ini"}) {
+        EXPECT_TRUE(fs::exists(files_->folder + "/" + name)) << name;
+    }
+}
+
 // A machine without any display: the package runs its player, which finds no
 // screen and ends at once, silently, instead of playing where nobody sees it;
 // nothing of the show is left.
