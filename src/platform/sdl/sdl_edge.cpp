@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -28,6 +29,12 @@ constexpr int64_t kPictureHoldMicros = 300'000;
 // How long a window manager may take to give a window the place it was
 // asked for before the window makes do with the one it has.
 constexpr int64_t kSettleMicros = 500'000;
+
+// After a window manager has given a window a new place, its compositor can
+// still show the window's earlier picture, or nothing, for a moment (mutter
+// at times shows the splash's window black): the window presents again at
+// these delays, one after the other.
+constexpr int64_t kRepaintMicros[] = {100'000, 300'000, 1'000'000};
 
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
@@ -177,14 +184,12 @@ bool SdlEdge::CreateNative(const WindowView& view, Native& native) {
     // under a window manager, it maps full screen at once.
     Uint32 kind = view.owner != nullptr ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
                                         : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
-    const bool fullScreen = view.owner == nullptr && managed_ && IsWholeScreen(view.rect);
-    if (fullScreen) kind |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     const SDL_Rect place = OnScreen(view.rect);
     native.window = SDL_CreateWindow("", place.x, place.y, place.w, place.h, kind | SDL_WINDOW_HIDDEN);
     if (native.window == nullptr) return false;
     if (view.owner == nullptr) SetIcon(native.window, view.icon);
     if (view.owner == nullptr && managed_) X11KeepComposited(native.window);
-    native.fullScreen = fullScreen;
+    if (view.owner == nullptr && managed_ && IsWholeScreen(view.rect)) AskFullScreen(native, true);
     native.placed = place;
     native.applied = view.rect;
     native.dirty = true;
@@ -227,20 +232,14 @@ void SdlEdge::Sync(HWND window, Native& native) {
         const bool fullScreen = view.owner == nullptr && managed_ && IsWholeScreen(view.rect);
         // A window manager sizes a full-screen window itself: it leaves that
         // state before it is made smaller.
-        if (native.fullScreen && !fullScreen) {
-            SDL_SetWindowFullscreen(native.window, 0);
-            native.fullScreen = false;
-        }
+        if (native.fullScreen && !fullScreen) AskFullScreen(native, false);
         // Size first, then position: this order works with and without a
         // window manager when the show window shrinks to the splash.
         if (!native.fullScreen) {
             SDL_SetWindowSize(native.window, place.w, place.h);
             SDL_SetWindowPosition(native.window, place.x, place.y);
         }
-        if (fullScreen && !native.fullScreen) {
-            SDL_SetWindowFullscreen(native.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-            native.fullScreen = true;
-        }
+        if (fullScreen && !native.fullScreen) AskFullScreen(native, true);
         native.applied = view.rect;
         native.placed = place;
         native.dirty = true;
@@ -267,24 +266,50 @@ void SdlEdge::Sync(HWND window, Native& native) {
     }
 }
 
+void SdlEdge::AskFullScreen(Native& native, bool fullScreen) {
+    // On X the request goes to the window manager directly; SDL's way waits
+    // for the manager's answer on every change.
+    if (!X11AskFullScreen(native.window, fullScreen)) {
+        SDL_SetWindowFullscreen(native.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+    native.fullScreen = fullScreen;
+}
+
 void SdlEdge::SettlePlace(const WindowView& view, Native& native) {
     const SDL_Rect wanted = OnScreen(view.rect);
     const int64_t until = CurrentClock().NowMicros() + kSettleMicros;
     SDL_Rect got{};
     for (;;) {
         if (!X11WindowRect(native.window, &got)) return;  // nothing to tell: as asked
-        if (SameRect(got, wanted)) return;
+        if (SameRect(got, wanted)) {
+            PlanRepaints(native);
+            return;
+        }
         if (CurrentClock().NowMicros() >= until) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     // The manager keeps the window elsewhere (one it counts as maximized
     // keeps its size): full screen, where the whole of the core's window
     // shows at its place.
-    if (!native.fullScreen) {
-        SDL_SetWindowFullscreen(native.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        native.fullScreen = true;
-    }
+    if (!native.fullScreen) AskFullScreen(native, true);
     native.placed = SDL_Rect{screenLeft_, screenTop_, screenWidth_, screenHeight_};
+    PlanRepaints(native);
+}
+
+void SdlEdge::PlanRepaints(Native& native) {
+    native.repaints = 0;
+    native.repaintAt = CurrentClock().NowMicros() + kRepaintMicros[0];
+}
+
+void SdlEdge::RepaintWhenDue(Native& native) {
+    if (native.repaintAt == 0 || CurrentClock().NowMicros() < native.repaintAt) return;
+    native.dirty = true;
+    native.exposed = true;
+    ++native.repaints;
+    constexpr int kPlanned = static_cast<int>(std::size(kRepaintMicros));
+    native.repaintAt = native.repaints < kPlanned
+                           ? native.repaintAt - kRepaintMicros[native.repaints - 1] + kRepaintMicros[native.repaints]
+                           : 0;
 }
 
 void SdlEdge::PresentNow(HWND window, Native& native) {
@@ -368,6 +393,7 @@ void SdlEdge::Flush() {
 
     for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);
+        if (found != natives_.end() && found->second.shown) RepaintWhenDue(found->second);
         if (found == natives_.end() || !found->second.shown || !found->second.dirty) continue;
         if (HoldLastPicture(view.handle, found->second)) continue;
         PresentNow(view.handle, found->second);
@@ -389,6 +415,7 @@ void SdlEdge::WaitForEvents(int64_t deadlineMicros) {
     Flush();
     for (const auto& [handle, native] : natives_) {
         if (native.holdUntil != 0) deadlineMicros = std::min(deadlineMicros, native.holdUntil);
+        if (native.repaintAt != 0) deadlineMicros = std::min(deadlineMicros, native.repaintAt);
     }
     SDL_Event event;
     const int64_t now = CurrentClock().NowMicros();

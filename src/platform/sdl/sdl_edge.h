@@ -92,6 +92,8 @@ private:
         bool resized = true;   // the surface is new: present whatever it shows
         bool showedPicture = false;  // the last present had a video picture
         int64_t holdUntil = 0;       // keeping the last picture until then
+        int64_t repaintAt = 0;       // presenting once more then (0: not planned)
+        int repaints = 0;            // repaints planned after a change of place
         int presents = 0;
     };
 
@@ -115,6 +117,11 @@ private:
     // asked for; when it keeps another, the window goes (back) to full
     // screen and shows the core's picture within that.
     void SettlePlace(const WindowView& view, Native& native);
+    void AskFullScreen(Native& native, bool fullScreen);
+    // Plans presents of `native` shortly after a change of place, and marks
+    // it for one when the next is due.
+    void PlanRepaints(Native& native);
+    void RepaintWhenDue(Native& native);
 
     int screenLeft_ = 0;
     int screenTop_ = 0;

@@ -22,6 +22,8 @@ struct XFunctions {
     decltype(&XTranslateCoordinates) translateCoordinates = nullptr;
     decltype(&XSetErrorHandler) setErrorHandler = nullptr;
     decltype(&XChangeProperty) changeProperty = nullptr;
+    decltype(&XSendEvent) sendEvent = nullptr;
+    decltype(&XFlush) flush = nullptr;
     bool loaded = false;
 
     XFunctions() {
@@ -39,8 +41,11 @@ struct XFunctions {
             reinterpret_cast<decltype(translateCoordinates)>(dlsym(x11, "XTranslateCoordinates"));
         setErrorHandler = reinterpret_cast<decltype(setErrorHandler)>(dlsym(x11, "XSetErrorHandler"));
         changeProperty = reinterpret_cast<decltype(changeProperty)>(dlsym(x11, "XChangeProperty"));
+        sendEvent = reinterpret_cast<decltype(sendEvent)>(dlsym(x11, "XSendEvent"));
+        flush = reinterpret_cast<decltype(flush)>(dlsym(x11, "XFlush"));
         loaded = openDisplay && closeDisplay && internAtom && getWindowProperty && free && sync &&
-                 getWindowAttributes && translateCoordinates && setErrorHandler && changeProperty;
+                 getWindowAttributes && translateCoordinates && setErrorHandler && changeProperty && sendEvent &&
+                 flush;
     }
 };
 
@@ -108,6 +113,49 @@ bool X11Handles(SDL_Window* window, Display** display, Window* xwindow) {
 }
 
 }  // namespace
+
+bool X11AskFullScreen(SDL_Window* window, bool fullScreen) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (!X11Handles(window, &display, &xwindow)) return false;
+    const Atom state = X().internAtom(display, "_NET_WM_STATE", False);
+    const Atom full = X().internAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    XWindowAttributes attributes{};
+    if (X().getWindowAttributes(display, xwindow, &attributes) == 0) return false;
+    if (attributes.map_state == IsUnmapped) {
+        // The manager reads the state when the window maps.
+        const Atom states[1] = {full};
+        X().changeProperty(display, xwindow, state, XA_ATOM, 32, PropModeReplace,
+                           reinterpret_cast<const unsigned char*>(states), fullScreen ? 1 : 0);
+        X().flush(display);
+        return true;
+    }
+    constexpr long kRemove = 0;
+    constexpr long kAdd = 1;
+    auto request = [&](long action, Atom first, Atom second) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = xwindow;
+        event.xclient.message_type = state;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = action;
+        event.xclient.data.l[1] = static_cast<long>(first);
+        event.xclient.data.l[2] = static_cast<long>(second);
+        event.xclient.data.l[3] = 1;  // from an application
+        X().sendEvent(display, attributes.root, False, SubstructureNotifyMask | SubstructureRedirectMask, &event);
+    };
+    if (fullScreen) {
+        request(kAdd, full, 0);
+    } else {
+        request(kRemove, full, 0);
+        // Some managers leave a window that was full screen maximized, and a
+        // maximized window keeps its size.
+        request(kRemove, X().internAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False),
+                X().internAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+    }
+    X().flush(display);
+    return true;
+}
 
 void X11KeepComposited(SDL_Window* window) {
     Display* display = nullptr;

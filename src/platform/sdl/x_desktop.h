@@ -18,6 +18,13 @@ bool X11WindowManagerRuns();
 // driver, an X error).
 bool X11WindowRect(SDL_Window* window, SDL_Rect* rect);
 
+// Asks the window manager to make `window` full screen on its monitor, or
+// to end that (and any maximized state): set on the window before it maps,
+// as a request to the manager after. SDL's own full screen waits up to
+// 100 ms for the manager to move the window, also when it maps full screen
+// already. False when the window is not an X window.
+bool X11AskFullScreen(SDL_Window* window, bool fullScreen);
+
 // Asks a compositing window manager to keep compositing `window` when it is
 // full screen (_NET_WM_BYPASS_COMPOSITOR = 2). One that puts such a window
 // straight on screen instead hides the windows above it (the bar), and
