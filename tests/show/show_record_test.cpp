@@ -212,6 +212,9 @@ TEST_F(ShowRecordRead, ARelativeNameThatDoesNotFitWithItsFolderIsDropped) {
 }
 
 TEST_F(ShowRecordRead, ADescriptionNamedWithoutAFolderKeepsItsNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows reads a profile named without a folder from the Windows folder";
+#endif
     // Named from the current folder, the description's folder is that one.
     Write("[SLIDES]\r\nImage1000=a.jpg\r\n");
     const std::filesystem::path before = std::filesystem::current_path();

@@ -147,7 +147,11 @@ bool SdlEdge::CursorPos(POINT* point) {
     if (point == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
     int x = 0;
     int y = 0;
-    SDL_GetGlobalMouseState(&x, &y);
+    SDL_Window* any = nullptr;
+    for (const auto& [handle, native] : natives_) {
+        if (native.window != nullptr) any = native.window;
+    }
+    if (!X11PointerPosition(any, &x, &y)) SDL_GetGlobalMouseState(&x, &y);
     point->x = x - screenLeft_;
     point->y = y - screenTop_;
     return true;

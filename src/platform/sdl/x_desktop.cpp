@@ -24,6 +24,7 @@ struct XFunctions {
     decltype(&XChangeProperty) changeProperty = nullptr;
     decltype(&XSendEvent) sendEvent = nullptr;
     decltype(&XFlush) flush = nullptr;
+    decltype(&XQueryPointer) queryPointer = nullptr;
     bool loaded = false;
 
     XFunctions() {
@@ -43,9 +44,10 @@ struct XFunctions {
         changeProperty = reinterpret_cast<decltype(changeProperty)>(dlsym(x11, "XChangeProperty"));
         sendEvent = reinterpret_cast<decltype(sendEvent)>(dlsym(x11, "XSendEvent"));
         flush = reinterpret_cast<decltype(flush)>(dlsym(x11, "XFlush"));
+        queryPointer = reinterpret_cast<decltype(queryPointer)>(dlsym(x11, "XQueryPointer"));
         loaded = openDisplay && closeDisplay && internAtom && getWindowProperty && free && sync &&
                  getWindowAttributes && translateCoordinates && setErrorHandler && changeProperty && sendEvent &&
-                 flush;
+                 flush && queryPointer;
     }
 };
 
@@ -155,6 +157,19 @@ bool X11AskFullScreen(SDL_Window* window, bool fullScreen) {
     }
     X().flush(display);
     return true;
+}
+
+bool X11PointerPosition(SDL_Window* window, int* x, int* y) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (x == nullptr || y == nullptr || !X11Handles(window, &display, &xwindow)) return false;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int buttons = 0;
+    // False when the pointer is on another screen of the server: no place here.
+    return X().queryPointer(display, xwindow, &root, &child, x, y, &windowX, &windowY, &buttons) != 0;
 }
 
 void X11KeepComposited(SDL_Window* window) {

@@ -25,6 +25,12 @@ bool X11WindowRect(SDL_Window* window, SDL_Rect* rect);
 // already. False when the window is not an X window.
 bool X11AskFullScreen(SDL_Window* window, bool fullScreen);
 
+// Where the pointer is on the X screen of `window`, asked of the server.
+// SDL's global mouse state is a copy it refreshes only on raw input events,
+// which pointer moves made through XTEST (remote desktops, xdotool) do not
+// bring. False when the window is not an X window.
+bool X11PointerPosition(SDL_Window* window, int* x, int* y);
+
 // Asks a compositing window manager to keep compositing `window` when it is
 // full screen (_NET_WM_BYPASS_COMPOSITOR = 2). One that puts such a window
 // straight on screen instead hides the windows above it (the bar), and
