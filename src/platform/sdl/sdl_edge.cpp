@@ -240,7 +240,9 @@ void SdlEdge::Sync(HWND window, Native& native) {
         // Size first, then position: this order works with and without a
         // window manager when the show window shrinks to the splash.
         if (!native.fullScreen) {
-            SDL_SetWindowSize(native.window, place.w, place.h);
+            if (Width(native.applied) != place.w || Height(native.applied) != place.h) {
+                SDL_SetWindowSize(native.window, place.w, place.h);
+            }
             SDL_SetWindowPosition(native.window, place.x, place.y);
         }
         if (fullScreen && !native.fullScreen) AskFullScreen(native, true);
