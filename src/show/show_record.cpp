@@ -20,19 +20,49 @@ int32_t ReadNumber(const char* section, const char* key) {
     return ParseShowNumber(buffer);
 }
 
+// Copies `directory` followed by `name` into `out`, or leaves `out` empty
+// when the whole path does not fit.
+void JoinPath(char* out, size_t outSize, const char* directory, const char* name) {
+    int n = std::snprintf(out, outSize, "%s%s", directory, name);
+    if (n < 0 || static_cast<size_t>(n) >= outSize) out[0] = '\0';
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// A name that does not depend on the current folder: from the root, or
+// (Windows) with a drive letter.
+bool IsAbsoluteName(const char* name) {
+    if (IsSeparator(name[0])) return true;
+    const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
+    return letter && name[1] == ':';
+}
+
+// A relative file name of the show description is relative to the
+// description's folder, as the author wrote it, not to the current folder.
+// "0", what an absent slide key reads as, stays as it is. A name whose whole
+// path does not fit is left empty: cut, it would name another file.
+void ResolveInShowFolder(char* name, size_t size) {
+    if (name[0] == '\0' || std::strcmp(name, "0") == 0 || IsAbsoluteName(name)) return;
+    const char* description = g_Show.ShowDescriptionPath;
+    size_t folderLength = std::strlen(description);
+    while (folderLength > 0 && !IsSeparator(description[folderLength - 1])) --folderLength;
+    if (folderLength == 0) return;  // the description is in the current folder
+    char resolved[SHOW_PATH_BYTES];
+    const int n = std::snprintf(resolved, sizeof resolved, "%.*s%s", static_cast<int>(folderLength), description, name);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof resolved || static_cast<size_t>(n) >= size) {
+        name[0] = '\0';
+        return;
+    }
+    std::memcpy(name, resolved, static_cast<size_t>(n) + 1);
+}
+
 void ReadSlideKey(const char* format, int32_t index, char* buffer, DWORD size) {
     char key[32];
     // The key number wraps like the 32-bit arithmetic it stands for.
     const int32_t number = static_cast<int32_t>(static_cast<uint32_t>(index) + SLIDE_KEY_BASE);
     std::snprintf(key, sizeof key, format, static_cast<int>(number));
     GetPrivateProfileStringA("SLIDES", key, "0", buffer, size, g_Show.ShowDescriptionPath);
-}
-
-// Copies `directory` followed by `name` into `out`, or leaves `out` empty
-// when the whole path does not fit.
-void JoinPath(char* out, size_t outSize, const char* directory, const char* name) {
-    int n = std::snprintf(out, outSize, "%s%s", directory, name);
-    if (n < 0 || static_cast<size_t>(n) >= outSize) out[0] = '\0';
+    ResolveInShowFolder(buffer, size);
 }
 
 }  // namespace
@@ -95,6 +125,7 @@ int32_t ReadShowSettings() {
 const char* ReadBackgroundSound() {
     GetPrivateProfileStringA("OPTIONS", "BackgroundSound", "", g_Show.BackgroundSound,
                              sizeof g_Show.BackgroundSound, g_Show.ShowDescriptionPath);
+    ResolveInShowFolder(g_Show.BackgroundSound, sizeof g_Show.BackgroundSound);
     return g_Show.BackgroundSound;
 }
 

@@ -79,14 +79,14 @@ std::string CheckSlide(const ws::Pixels& screen, const Box& box, uint32_t colour
     return {};
 }
 
-bool ShowsPicture(const ws::Pixels& screen, int x, int y, const ws::Pixels& picture) {
+bool ShowsPicture(const ws::Pixels& screen, int x, int y, const ws::Pixels& picture, int tolerance) {
     if (picture.width == 0 || x < 0 || y < 0 || x + picture.width > screen.width ||
         y + picture.height > screen.height) {
         return false;
     }
     for (int row = 0; row < picture.height; ++row) {
         for (int column = 0; column < picture.width; ++column) {
-            if (screen.At(x + column, y + row) != picture.At(column, row)) return false;
+            if (!Near(screen.At(x + column, y + row), picture.At(column, row), tolerance)) return false;
         }
     }
     return true;

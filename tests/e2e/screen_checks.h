@@ -30,8 +30,9 @@ Box FitRectangle(int sourceWidth, int sourceHeight, int screenWidth, int screenH
 std::string CheckSlide(const ws::Pixels& screen, const Box& box, uint32_t colour, int tolerance,
                        const Box& skip);
 
-// The block at (x, y) equals `picture` pixel for pixel.
-bool ShowsPicture(const ws::Pixels& screen, int x, int y, const ws::Pixels& picture);
+// The block at (x, y) equals `picture` pixel for pixel, each channel within
+// `tolerance` (a compositing window manager draws windows a level darker).
+bool ShowsPicture(const ws::Pixels& screen, int x, int y, const ws::Pixels& picture, int tolerance = 0);
 
 // Every pixel of `box` is exactly black.
 bool AllBlack(const ws::Pixels& screen, const Box& box);

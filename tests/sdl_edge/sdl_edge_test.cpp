@@ -9,10 +9,12 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/sdl/sdl_edge.h"
+#include "platform/sdl/surface_copy.h"
 #include "platform/window_system.h"
 #include "support/solid_erase.h"
 
@@ -318,6 +320,40 @@ TEST_F(SdlEdgeTest, TheSurfaceShowsTheComposedWindowWithItsOverlay) {
     EXPECT_EQ(SurfacePixel(show, 361, 284), 0u);
     EXPECT_EQ(SurfacePixel(show, 662, 483), 0u);
     EXPECT_EQ(SurfacePixel(edge_->NativeWindow(bar_), 5, 5), Rgb(RGB(255, 255, 255)));
+}
+
+// A window manager that keeps the show window larger than the splash: the
+// splash goes at its place within the window it got, the rest black, also
+// where it reaches past an edge.
+TEST_F(SdlEdgeTest, AWindowComposedAtAPlaceWithinALargerSurfaceHasBlackAroundIt) {
+    g_colours[show_] = RGB(0xE6, 0x78, 0x1E);
+    SetWindowPos(show_, HWND_TOPMOST, 0, 0, 20, 10, SWP_SHOWWINDOW);
+    PumpPending();
+    const Pixels composed = Compose(show_);
+    ASSERT_EQ(composed.width, 20);
+    for (Uint32 format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_RGB24}) {
+        SCOPED_TRACE(SDL_GetPixelFormatName(format));
+        for (const auto& [left, top] : {std::pair{5, 8}, {-4, -3}, {30, 25}, {0, 0}, {40, 2}}) {
+            SCOPED_TRACE(::testing::Message() << "at " << left << "," << top);
+            SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 40, 30, 0, format);
+            ASSERT_NE(surface, nullptr);
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 1, 2, 3));  // what was there before
+            ASSERT_TRUE(ComposeToSurfaceAt(show_, surface, left, top));
+            for (int y = 0; y < 30; ++y) {
+                for (int x = 0; x < 40; ++x) {
+                    const bool inside = x >= left && x < left + 20 && y >= top && y < top + 10;
+                    const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+                    Uint32 raw = 0;
+                    std::memcpy(&raw, row + x * surface->format->BytesPerPixel, surface->format->BytesPerPixel);
+                    Uint8 r = 0, g = 0, b = 0;
+                    SDL_GetRGB(raw, surface->format, &r, &g, &b);
+                    const uint32_t rgb = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b;
+                    ASSERT_EQ(rgb, inside ? composed.At(x - left, y - top) : 0u) << x << "," << y;
+                }
+            }
+            SDL_FreeSurface(surface);
+        }
+    }
 }
 
 TEST_F(SdlEdgeTest, ASlideChangeReachesTheScreenInOnePresentWithoutBlackBetween) {

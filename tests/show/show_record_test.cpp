@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <string>
 
@@ -50,6 +51,8 @@ protected:
     }
 
     void Write(const std::string& text) { WriteBytes(file, text); }
+    // A relative name of the description, as the readers give it.
+    std::string InFolder(const std::string& name) { return folder / name; }
 
     ScratchFolder folder;
     std::string file = folder / "show.ini";
@@ -113,15 +116,15 @@ TEST_F(ShowRecordRead, MissingShowDescriptionReadsAsAllKeysAbsent) {
 TEST_F(ShowRecordRead, SlideKeysAreNumberedFromOneThousand) {
     Write(SampleShowDescription() + "Image7=wrong\r\nImage0=wrong\r\n");
     g_Show.CurrentSlide = 0;
-    EXPECT_STREQ(ReadImageName(), "P1000.jpg");
+    EXPECT_STREQ(ReadImageName(), InFolder("P1000.jpg").c_str());
     g_Show.CurrentSlide = 7;
-    EXPECT_STREQ(ReadImageName(), "P1007.jpg");
+    EXPECT_STREQ(ReadImageName(), InFolder("P1007.jpg").c_str());
     g_Show.CurrentSlide = 8;
     EXPECT_STREQ(ReadImageName(), "0");
     // The key number wraps like 32-bit arithmetic.
     Write("[SLIDES]\r\nImage-2147482649=wrapped\r\n");
     g_Show.CurrentSlide = INT32_MAX;
-    EXPECT_STREQ(ReadImageName(), "wrapped");
+    EXPECT_STREQ(ReadImageName(), InFolder("wrapped").c_str());
 }
 
 TEST_F(ShowRecordRead, EmptySoundKeyIsEmptyAndAnAbsentOneIsZero) {
@@ -141,21 +144,21 @@ TEST_F(ShowRecordRead, EachReaderHasOneAreaThatTheNextCallOverwrites) {
     const char* second = ReadImageName();
     EXPECT_EQ(first, second);
     EXPECT_EQ(first, ImageNameBuffer);
-    EXPECT_STREQ(first, "P1007.jpg");
+    EXPECT_STREQ(first, InFolder("P1007.jpg").c_str());
     // The sound area is a different one: it still holds slide 0's sound.
     EXPECT_EQ(sound, SoundNameBuffer);
     EXPECT_NE(static_cast<const void*>(sound), static_cast<const void*>(first));
     EXPECT_STREQ(sound, "");
-    EXPECT_STREQ(ReadSoundName(), "chime.wav");
-    EXPECT_STREQ(first, "P1007.jpg");
+    EXPECT_STREQ(ReadSoundName(), InFolder("chime.wav").c_str());
+    EXPECT_STREQ(first, InFolder("P1007.jpg").c_str());
 }
 
 TEST_F(ShowRecordRead, NamesAreReadFromTheFileEveryTime) {
     Write(SampleShowDescription());
     g_Show.CurrentSlide = 2;
-    EXPECT_STREQ(ReadImageName(), "P1002.jpg");
+    EXPECT_STREQ(ReadImageName(), InFolder("P1002.jpg").c_str());
     Write("[SLIDES]\r\nImage1002=changed.jpg\r\n");
-    EXPECT_STREQ(ReadImageName(), "changed.jpg");
+    EXPECT_STREQ(ReadImageName(), InFolder("changed.jpg").c_str());
 }
 
 TEST_F(ShowRecordRead, LookAheadLeavesCurrentSlideAndAreasAlone) {
@@ -164,15 +167,62 @@ TEST_F(ShowRecordRead, LookAheadLeavesCurrentSlideAndAreasAlone) {
     ReadImageName();
     char next[SHOW_PATH_BYTES];
     ReadImageNameAt(3, next, sizeof next);
-    EXPECT_STREQ(next, "P1003.jpg");
+    EXPECT_STREQ(next, InFolder("P1003.jpg").c_str());
     EXPECT_EQ(g_Show.CurrentSlide, 0);
-    EXPECT_STREQ(ImageNameBuffer, "P1000.jpg");
+    EXPECT_STREQ(ImageNameBuffer, InFolder("P1000.jpg").c_str());
 }
 
 TEST_F(ShowRecordRead, BackgroundSoundIsReadIntoTheRecord) {
     Write("[OPTIONS]\r\nBackgroundSound=/tmp/KTZ1.tmp.tune.mp3\r\n");
     EXPECT_EQ(ReadBackgroundSound(), g_Show.BackgroundSound);
     EXPECT_STREQ(g_Show.BackgroundSound, "/tmp/KTZ1.tmp.tune.mp3");
+}
+
+TEST_F(ShowRecordRead, RelativeNamesAreInTheDescriptionsFolder) {
+    Write("[OPTIONS]\r\nBackgroundSound=music/tune.ogg\r\n[SLIDES]\r\n"
+          "Image1000=a.jpg\r\nSound1000=sounds/a.wav\r\n"
+          "Image1001=/srv/show/b.jpg\r\nSound1001=\\\\server\\b.wav\r\n"
+          "Image1002=C:\\show\\c.jpg\r\nSound1002=0\r\n");
+    EXPECT_STREQ(ReadBackgroundSound(), InFolder("music/tune.ogg").c_str());
+    g_Show.CurrentSlide = 0;
+    EXPECT_STREQ(ReadImageName(), InFolder("a.jpg").c_str());
+    EXPECT_STREQ(ReadSoundName(), InFolder("sounds/a.wav").c_str());
+    // Names from the root, of a share or with a drive stay as written; so
+    // does the "0" of an absent key.
+    g_Show.CurrentSlide = 1;
+    EXPECT_STREQ(ReadImageName(), "/srv/show/b.jpg");
+    EXPECT_STREQ(ReadSoundName(), "\\\\server\\b.wav");
+    g_Show.CurrentSlide = 2;
+    EXPECT_STREQ(ReadImageName(), "C:\\show\\c.jpg");
+    EXPECT_STREQ(ReadSoundName(), "0");
+    g_Show.CurrentSlide = 3;
+    EXPECT_STREQ(ReadImageName(), "0");
+}
+
+TEST_F(ShowRecordRead, ARelativeNameThatDoesNotFitWithItsFolderIsDropped) {
+    const std::string room(SHOW_PATH_BYTES - 1 - InFolder("").size(), 'n');
+    Write("[SLIDES]\r\nImage1000=" + room + "\r\nImage1001=" + room + "n\r\n");
+    g_Show.CurrentSlide = 0;
+    EXPECT_EQ(std::string(ReadImageName()), InFolder(room));
+    g_Show.CurrentSlide = 1;
+    EXPECT_STREQ(ReadImageName(), "");
+    char small[16];
+    ReadImageNameAt(0, small, sizeof small);
+    EXPECT_STREQ(small, "");
+}
+
+TEST_F(ShowRecordRead, ADescriptionNamedWithoutAFolderKeepsItsNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows reads a profile named without a folder from the Windows folder";
+#endif
+    // Named from the current folder, the description's folder is that one.
+    Write("[SLIDES]\r\nImage1000=a.jpg\r\n");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder / "");
+    std::snprintf(g_Show.ShowDescriptionPath, sizeof g_Show.ShowDescriptionPath, "show.ini");
+    const std::string name = ReadImageName();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(name, "a.jpg");
 }
 
 TEST_F(ShowRecordRead, DecoratorLongerThanAPathIsRefusedNotCut) {

@@ -1,11 +1,16 @@
 #include "platform/sdl/sdl_edge.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iterator>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/sdl/input_map.h"
 #include "platform/sdl/surface_copy.h"
+#include "platform/sdl/x_desktop.h"
 
 namespace tarn::ws {
 
@@ -21,12 +26,24 @@ constexpr int64_t kMaxWaitMicros = 500'000;
 // in between. A slide that shows no picture at all appears this much later.
 constexpr int64_t kPictureHoldMicros = 300'000;
 
+// How long a window manager may take to give a window the place it was
+// asked for before the window makes do with the one it has.
+constexpr int64_t kSettleMicros = 500'000;
+
+// After a window manager has given a window a new place, its compositor can
+// still show the window's earlier picture, or nothing, for a moment (mutter
+// at times shows the splash's window black): the window presents again at
+// these delays, one after the other.
+constexpr int64_t kRepaintMicros[] = {100'000, 300'000, 1'000'000};
+
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
+
+bool SameRect(const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
 
 }  // namespace
 
@@ -45,15 +62,44 @@ void ApplySdlWindowHints() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     // Showing a window must not grab the pointer or keyboard.
     SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, "0");
+    // The full-screen show stays when the focus goes elsewhere (the bar, a
+    // dialog of the desktop).
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The show window asks to stay composited instead (X11KeepComposited).
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
 }
 
 SdlEdge::SdlEdge() {
+    SDL_Rect bounds{};
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    if (SDL_GetDisplayBounds(0, &bounds) == 0 && bounds.w > 0 && bounds.h > 0) {
+        screenLeft_ = bounds.x;
+        screenTop_ = bounds.y;
+        screenWidth_ = bounds.w;
+        screenHeight_ = bounds.h;
+    } else if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
         screenWidth_ = mode.w;
         screenHeight_ = mode.h;
     }
+    // Without a window manager an X window gets the place it asks for at
+    // once, above the others; full screen would only cost time there (SDL
+    // waits for the answer of a manager that is not there). A Wayland
+    // compositor places every window itself.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+        managed_ = X11WindowManagerRuns();
+    } else {
+        managed_ = driver != nullptr && std::strcmp(driver, "wayland") == 0;
+    }
     wakeEventType_ = SDL_RegisterEvents(1);
+}
+
+SDL_Rect SdlEdge::OnScreen(const RECT& rect) const {
+    return SDL_Rect{screenLeft_ + rect.left, screenTop_ + rect.top, Width(rect), Height(rect)};
+}
+
+bool SdlEdge::IsWholeScreen(const RECT& rect) const {
+    return rect.left == 0 && rect.top == 0 && Width(rect) == screenWidth_ && Height(rect) == screenHeight_;
 }
 
 SdlEdge::~SdlEdge() {
@@ -101,9 +147,13 @@ bool SdlEdge::CursorPos(POINT* point) {
     if (point == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
     int x = 0;
     int y = 0;
-    SDL_GetGlobalMouseState(&x, &y);
-    point->x = x;
-    point->y = y;
+    SDL_Window* any = nullptr;
+    for (const auto& [handle, native] : natives_) {
+        if (native.window != nullptr) any = native.window;
+    }
+    if (!X11PointerPosition(any, &x, &y)) SDL_GetGlobalMouseState(&x, &y);
+    point->x = x - screenLeft_;
+    point->y = y - screenTop_;
     return true;
 }
 
@@ -134,13 +184,17 @@ bool SdlEdge::CreateNative(const WindowView& view, Native& native) {
     // The owned bar is an override-redirect popup: a window manager keeps
     // it above a screen-sized window, it takes no focus by itself and it
     // has no taskbar entry. The show window is borderless and resizable
-    // (without RESIZABLE a resize would raise it above the bar).
-    const Uint32 kind = view.owner != nullptr ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
-                                              : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
-    native.window = SDL_CreateWindow("", view.rect.left, view.rect.top, Width(view.rect), Height(view.rect),
-                                     kind | SDL_WINDOW_HIDDEN);
+    // (without RESIZABLE a resize would raise it above the bar); screen-sized
+    // under a window manager, it maps full screen at once.
+    Uint32 kind = view.owner != nullptr ? SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR
+                                        : SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
+    const SDL_Rect place = OnScreen(view.rect);
+    native.window = SDL_CreateWindow("", place.x, place.y, place.w, place.h, kind | SDL_WINDOW_HIDDEN);
     if (native.window == nullptr) return false;
     if (view.owner == nullptr) SetIcon(native.window, view.icon);
+    if (view.owner == nullptr && managed_) X11KeepComposited(native.window);
+    if (view.owner == nullptr && managed_ && IsWholeScreen(view.rect)) AskFullScreen(native, true);
+    native.placed = place;
     native.applied = view.rect;
     native.dirty = true;
     native.resized = true;
@@ -178,15 +232,25 @@ void SdlEdge::Sync(HWND window, Native& native) {
     if (native.window == nullptr) {
         if (!wantShown || !CreateNative(view, native)) return;
     } else if (!SameRect(native.applied, view.rect) && Width(view.rect) > 0 && Height(view.rect) > 0) {
+        const SDL_Rect place = OnScreen(view.rect);
+        const bool fullScreen = view.owner == nullptr && managed_ && IsWholeScreen(view.rect);
+        // A window manager sizes a full-screen window itself: it leaves that
+        // state before it is made smaller.
+        if (native.fullScreen && !fullScreen) AskFullScreen(native, false);
         // Size first, then position: this order works with and without a
         // window manager when the show window shrinks to the splash.
-        if (Width(native.applied) != Width(view.rect) || Height(native.applied) != Height(view.rect)) {
-            SDL_SetWindowSize(native.window, Width(view.rect), Height(view.rect));
+        if (!native.fullScreen) {
+            if (Width(native.applied) != place.w || Height(native.applied) != place.h) {
+                SDL_SetWindowSize(native.window, place.w, place.h);
+            }
+            SDL_SetWindowPosition(native.window, place.x, place.y);
         }
-        SDL_SetWindowPosition(native.window, view.rect.left, view.rect.top);
+        if (fullScreen && !native.fullScreen) AskFullScreen(native, true);
         native.applied = view.rect;
+        native.placed = place;
         native.dirty = true;
         native.resized = true;
+        if (managed_ && native.shown && view.owner == nullptr) SettlePlace(view, native);
     }
 
     if (wantShown && !native.shown) {
@@ -208,10 +272,61 @@ void SdlEdge::Sync(HWND window, Native& native) {
     }
 }
 
+void SdlEdge::AskFullScreen(Native& native, bool fullScreen) {
+    // On X the request goes to the window manager directly; SDL's way waits
+    // for the manager's answer on every change.
+    if (!X11AskFullScreen(native.window, fullScreen)) {
+        SDL_SetWindowFullscreen(native.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+    native.fullScreen = fullScreen;
+}
+
+void SdlEdge::SettlePlace(const WindowView& view, Native& native) {
+    const SDL_Rect wanted = OnScreen(view.rect);
+    const int64_t until = CurrentClock().NowMicros() + kSettleMicros;
+    SDL_Rect got{};
+    for (;;) {
+        if (!X11WindowRect(native.window, &got)) return;  // nothing to tell: as asked
+        if (SameRect(got, wanted)) {
+            PlanRepaints(native);
+            return;
+        }
+        if (CurrentClock().NowMicros() >= until) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // The manager keeps the window elsewhere (one it counts as maximized
+    // keeps its size): full screen, where the whole of the core's window
+    // shows at its place.
+    if (!native.fullScreen) AskFullScreen(native, true);
+    native.placed = SDL_Rect{screenLeft_, screenTop_, screenWidth_, screenHeight_};
+    PlanRepaints(native);
+}
+
+void SdlEdge::PlanRepaints(Native& native) {
+    native.repaints = 0;
+    native.repaintAt = CurrentClock().NowMicros() + kRepaintMicros[0];
+}
+
+void SdlEdge::RepaintWhenDue(Native& native) {
+    if (native.repaintAt == 0 || CurrentClock().NowMicros() < native.repaintAt) return;
+    native.dirty = true;
+    native.exposed = true;
+    ++native.repaints;
+    constexpr int kPlanned = static_cast<int>(std::size(kRepaintMicros));
+    native.repaintAt = native.repaints < kPlanned
+                           ? native.repaintAt - kRepaintMicros[native.repaints - 1] + kRepaintMicros[native.repaints]
+                           : 0;
+}
+
 void SdlEdge::PresentNow(HWND window, Native& native) {
     SDL_Surface* surface = SDL_GetWindowSurface(native.window);
     if (surface == nullptr) return;
-    if (!ComposeToSurface(window, surface)) return;
+    const SDL_Rect wanted = OnScreen(View(window).rect);
+    const bool composed = SameRect(native.placed, wanted)
+                              ? ComposeToSurface(window, surface)
+                              : ComposeToSurfaceAt(window, surface, wanted.x - native.placed.x,
+                                                   wanted.y - native.placed.y);
+    if (!composed) return;
     if (native.shown) SDL_UpdateWindowSurface(native.window);
     native.dirty = false;
     native.exposed = false;
@@ -284,6 +399,7 @@ void SdlEdge::Flush() {
 
     for (const WindowView& view : views) {
         auto found = natives_.find(view.handle);
+        if (found != natives_.end() && found->second.shown) RepaintWhenDue(found->second);
         if (found == natives_.end() || !found->second.shown || !found->second.dirty) continue;
         if (HoldLastPicture(view.handle, found->second)) continue;
         PresentNow(view.handle, found->second);
@@ -305,6 +421,7 @@ void SdlEdge::WaitForEvents(int64_t deadlineMicros) {
     Flush();
     for (const auto& [handle, native] : natives_) {
         if (native.holdUntil != 0) deadlineMicros = std::min(deadlineMicros, native.holdUntil);
+        if (native.repaintAt != 0) deadlineMicros = std::min(deadlineMicros, native.repaintAt);
     }
     SDL_Event event;
     const int64_t now = CurrentClock().NowMicros();
@@ -406,8 +523,11 @@ void SdlEdge::HandleEvent(const SDL_Event& event) {
                     PostInputMessage(target, WM_CLOSE, 0, 0);
                     break;
                 case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SHOWN:
                 case SDL_WINDOWEVENT_SIZE_CHANGED: {
-                    // X windows here have no background: redraw whatever was uncovered.
+                    // X windows here have no background: redraw whatever was
+                    // uncovered, and all of it once a window manager (and
+                    // its compositor) has mapped the window.
                     Native& native = Entry(target);
                     native.dirty = true;
                     native.exposed = true;

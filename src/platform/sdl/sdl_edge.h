@@ -7,6 +7,14 @@
 // core's windows are presented by copying Compose(window) into the SDL
 // window's surface.
 //
+// The core's screen is the monitor SDL calls display 0. Where a window
+// manager runs (an EWMH one on X, or a Wayland compositor) a screen-sized
+// owner-less window is full screen in its sense, above the desktop's panels;
+// a window it is asked to make smaller leaves that state first. When a
+// manager does not give a window the place the core has for it, the window
+// shows the core's picture at its place within the one it got, the rest
+// black.
+//
 // Presenting is deferred until the UI thread is about to wait: every change a
 // message handler makes (a slide's picture removed, the next one placed, the
 // bar repainted) reaches the screen together, so a slide change never shows
@@ -75,6 +83,8 @@ private:
     struct Native {
         SDL_Window* window = nullptr;
         RECT applied{};        // geometry last given to SDL
+        bool fullScreen = false;  // asked to be full screen
+        SDL_Rect placed{};     // where the window really is, on the screen
         bool shown = false;    // mapped on screen
         bool changed = true;   // geometry or visibility to bring in line
         bool dirty = true;     // picture to present
@@ -82,6 +92,8 @@ private:
         bool resized = true;   // the surface is new: present whatever it shows
         bool showedPicture = false;  // the last present had a video picture
         int64_t holdUntil = 0;       // keeping the last picture until then
+        int64_t repaintAt = 0;       // presenting once more then (0: not planned)
+        int repaints = 0;            // repaints planned after a change of place
         int presents = 0;
     };
 
@@ -98,9 +110,24 @@ private:
     void Restack(const std::vector<WindowView>& views);
     void ApplyFocus();
     HWND TopLevelShowWindow() const;
+    // The rectangle on the screen of a rectangle of the core.
+    SDL_Rect OnScreen(const RECT& rect) const;
+    bool IsWholeScreen(const RECT& rect) const;
+    // Waits a moment for the window manager to give `native` the place
+    // asked for; when it keeps another, the window goes (back) to full
+    // screen and shows the core's picture within that.
+    void SettlePlace(const WindowView& view, Native& native);
+    void AskFullScreen(Native& native, bool fullScreen);
+    // Plans presents of `native` shortly after a change of place, and marks
+    // it for one when the next is due.
+    void PlanRepaints(Native& native);
+    void RepaintWhenDue(Native& native);
 
+    int screenLeft_ = 0;
+    int screenTop_ = 0;
     int screenWidth_ = 1024;
     int screenHeight_ = 768;
+    bool managed_ = false;  // a window manager handles full screen and places windows
     Uint32 wakeEventType_ = 0;
     std::atomic<bool> wakePending_{false};
     std::map<HWND, Native> natives_;

@@ -85,4 +85,29 @@ bool ComposeToSurface(HWND window, SDL_Surface* target) {
     return true;
 }
 
+bool ComposeToSurfaceAt(HWND window, SDL_Surface* target, int left, int top) {
+    if (left == 0 && top == 0) return ComposeToSurface(window, target);
+    if (target == nullptr || target->pixels == nullptr) return false;
+    if (SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0)) != 0) return false;
+    const Pixels picture = Compose(window);
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.data.size() < static_cast<size_t>(picture.width) * picture.height) {
+        return true;
+    }
+    // The part of the picture within the target.
+    const int x0 = std::max(0, left);
+    const int y0 = std::max(0, top);
+    const int x1 = std::min(target->w, left + picture.width);
+    const int y1 = std::min(target->h, top + picture.height);
+    if (x1 <= x0 || y1 <= y0) return true;
+
+    SurfaceLock lock(target);
+    if (!lock.Locked()) return false;
+    const uint32_t* source = picture.data.data() + static_cast<size_t>(y0 - top) * picture.width + (x0 - left);
+    auto* destination = static_cast<unsigned char*>(target->pixels) + static_cast<size_t>(y0) * target->pitch +
+                        static_cast<size_t>(x0) * target->format->BytesPerPixel;
+    return SDL_ConvertPixels(x1 - x0, y1 - y0, SDL_PIXELFORMAT_RGB888, source, picture.width * 4,
+                             target->format->format, destination, target->pitch) == 0;
+}
+
 }  // namespace tarn::ws

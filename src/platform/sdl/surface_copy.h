@@ -17,4 +17,9 @@ bool CopyToSurface(const Pixels& picture, SDL_Surface* target);
 // holds pixels as the window system does, without the intermediate copy.
 bool ComposeToSurface(HWND window, SDL_Surface* target);
 
+// Puts the composed picture of `window` into `target` with its top left
+// corner at (left, top), which may lie outside the target; the rest of the
+// target is black.
+bool ComposeToSurfaceAt(HWND window, SDL_Surface* target, int left, int top);
+
 }  // namespace tarn::ws
