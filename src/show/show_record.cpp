@@ -107,3 +107,7 @@ const char* ReadSoundName() {
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size) {
     ReadSlideKey("Image%d", index, buffer, size);
 }
+
+void ReadSoundNameAt(int32_t index, char* buffer, DWORD size) {
+    ReadSlideKey("Sound%d", index, buffer, size);
+}

@@ -60,6 +60,7 @@ const char* ReadBackgroundSound();
 const char* ReadImageName();
 const char* ReadSoundName();
 
-// Reads the name stored for slide `index` into `buffer` (`size` bytes)
+// Read the names stored for slide `index` into `buffer` (`size` bytes)
 // without touching CurrentSlide or the result areas; for looking ahead.
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size);
+void ReadSoundNameAt(int32_t index, char* buffer, DWORD size);

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "screen_checks.h"
 #include "wine_show.h"
@@ -26,11 +28,20 @@ namespace fs = std::filesystem;
 
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
-// The control bar: 128 x 32 at 20 pixels from the top right corner.
-constexpr Box kBar{kScreenWidth - 128 - 20, 20, 128, 32};
+// The control bar's buttons: its client area of 128 x 32 inside a dialog
+// frame. The bar window is placed 20 pixels below the top and 20 pixels
+// left of the right edge of a maximised window, which Windows makes wider
+// than the screen by its sizing frame on each side. With Wine's metrics
+// (a sizing frame of 4 pixels, SM_CXFRAME; a dialog frame of 3, SM_CXDLGFRAME)
+// the buttons begin at x = 1024 + 2 * 4 - (128 + 2 * 3) - 20 + 3 and
+// y = 20 + 3. The window manager draws its own border in the dialog frame's
+// place.
+constexpr int kSizingFrame = 4;
+constexpr int kDialogFrame = 3;
+constexpr Box kBar{kScreenWidth + 2 * kSizingFrame - (128 + 2 * kDialogFrame) - 20 + kDialogFrame, 20 + kDialogFrame,
+                   128, 32};
 constexpr Box kCloseButton{kBar.left + 96, kBar.top, 32, 32};
-// Where the bar may cover a slide: its place and the frame a window manager
-// may put around it.
+// Where the bar may cover a slide: its buttons and the frame around them.
 constexpr Box kAroundBar{kBar.left - 8, kBar.top - 8, kBar.width + 16, kBar.height + 16};
 
 // A timed change may come this much early or late.
@@ -271,7 +282,9 @@ TEST_F(WineShow, KeysStepAndPauseAndTheBarHidesAndCloses) {
                                                     << watch.Changes();
     }
     ASSERT_TRUE(screen.Key("space"));
-    // A movement that changes both coordinates brings the bar back.
+    // A movement that changes both coordinates brings the bar back, once
+    // the second after the last change, when movements are ignored, is over.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     ASSERT_TRUE(screen.MoveMouse(300, 300));
     ASSERT_TRUE(screen.MoveMouse(310, 320));
     watch = WatchUntil(

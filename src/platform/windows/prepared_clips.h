@@ -1,0 +1,42 @@
+// Clips and sounds opened ahead of the slide that plays them. Building a
+// filter graph for a clip (its splitter and decoders) takes a good part of a
+// second on a slow machine; done at the slide change, it would hold the
+// clip's first picture back by as much. So the files the player hints are
+// built and cued soon after the change before theirs, once the message loop
+// is idle (the picture just shown has been painted), on the
+// user-interface thread that owns the renderers' windows.
+//
+// The files hinted last (kPreparedClips of them: the next slide's picture and
+// its sound) are the ones prepared; graphs of files hinted earlier are let
+// go. A prepared graph holds its file open: ReleasePreparedClips lets every
+// one go, and must run before the show's files are deleted.
+#pragma once
+
+#include <dshow.h>
+
+#include <cstddef>
+#include <string>
+
+#include "platform/windows/com_ref.h"
+
+namespace tarn {
+
+constexpr size_t kPreparedClips = 2;
+
+// Wants `path` prepared: once this thread's message loop runs its timers,
+// unless it is a still picture (prepared_pictures.h) or no file.
+void PrepareClip(const std::wstring& path);
+
+// The cued graph of `path`, built for it from the unchanged file; nothing
+// when none is ready. The graph is the caller's from now on.
+ComRef<::IGraphBuilder> TakePreparedClip(const std::wstring& path);
+
+// Lets every prepared graph go, and forgets what was wanted.
+void ReleasePreparedClips();
+
+// For tests: prepares what is wanted at once, rather than from the loop;
+// and whether a graph for `path` is ready.
+void PrepareWantedClipsNow();
+bool ClipIsPrepared(const std::wstring& path);
+
+}  // namespace tarn
