@@ -101,11 +101,15 @@ protected:
 
     void Play(const std::vector<std::pair<std::string, std::string>>& options, const std::vector<Slide>& slides) {
         ASSERT_TRUE(WriteShow(folder_ + "/show.ini", options, slides));
-        // From the show's folder, whose files the slides name, with the show
-        // description's full path (Z: is the machine's root under Wine; a
-        // bare name would be looked for in the Windows folder).
+        // With the show description's full path (Z: is the machine's root
+        // under Wine; a bare name would be looked for in the Windows folder).
         std::string description = "Z:" + folder_ + "/show.ini";
         std::replace(description.begin(), description.end(), '/', '\\');
+        Start(description);
+    }
+    // The player in player mode on `description`, from the show's folder,
+    // whose files the slides name.
+    void Start(const std::string& description) {
         player_run_ = ChildProcess::Spawn({"sh", "-c", "cd \"$0\" && exec wine \"$1\" \"$2\"", folder_, player_,
                                            description},
                                           desktop_->Environment(), folder_ + "/player.log");
@@ -328,6 +332,32 @@ TEST_F(WineShow, ATimedStepWaitsForTheSlidesSoundAndEscapeEnds) {
     EXPECT_AT(watch.sightings.back().ms - watch.sightings[first].ms, 3000.0, kChangeToleranceMs, watch);
     ASSERT_TRUE(desktop_->Screen().Key("Escape"));
     ExpectEnds(3000);
+}
+
+// A show description the player cannot find (a bare name is looked for in
+// the Windows folder, not in the current one) reads as one without keys: a
+// show of no slides, changed by hand, on the bare background. It waits for
+// its viewer, who ends it with a step past its end.
+TEST_F(WineShow, AShowDescriptionThatCannotBeFoundIsAnEmptyShowThatAStepEnds) {
+    const Picture slide{"one.jpg", 0x28A0DC, 800, 600, 12};
+    Still(slide);
+    ASSERT_TRUE(WriteShow(folder_ + "/show.ini", {{"AdvanceMethod", "2"}, {"DelayBetweenSlidesInMilliseconds", "500"}},
+                          {{"one.jpg", ""}}));
+    Start("show.ini");
+    // The bar shows at the start, both steps greyed, and holds the keys
+    // until it hides.
+    auto seen = [&](const ws::Pixels& s) {
+        if (slide.On(s)) return 3;
+        if (BarShows(s, "button_118.bmp", "button_116.bmp", "button_105.bmp")) return 1;
+        return AllBlack(s, kCloseButton) ? 2 : 0;
+    };
+    Watch watch = WatchUntil(seen, 1, 30000);
+    ASSERT_FALSE(watch.ended || watch.timedOut) << "the bar never showed: " << watch.Changes();
+    const Watch hidden = WatchFor(seen, [](const Sighting& s) { return s.what == 2 || s.what == 3; }, 6000);
+    ASSERT_FALSE(hidden.ended || hidden.timedOut) << "the bar did not hide: " << hidden.Changes();
+    EXPECT_LT(watch.First(3) + hidden.First(3), -1) << "the slide of a show description that was not read";
+    ASSERT_TRUE(desktop_->Screen().Key("Right"));
+    ExpectEnds(5000);
 }
 
 }  // namespace

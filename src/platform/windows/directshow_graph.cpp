@@ -8,7 +8,7 @@
 // video-window calls the way the graph's renderer would (its source size is
 // the upright one); its "stream" ends as soon as it runs. The pictures the
 // player hints are decoded ahead of time (prepared_pictures.h), and the
-// clips and sounds it hints are built and cued ahead (prepared_clips.h).
+// clips and sounds it hints are built ahead (prepared_clips.h).
 //
 // A clip is cued on its first picture before it runs, and run from there
 // (clip_graph.h): its first picture shows at once and the others keep their
@@ -207,8 +207,9 @@ public:
             // A clip's last picture stays like a still's (below).
             keepOnRelease_ = hidden_ && clipShown_ && !media::ProcessExitBegun();
             if (keepOnRelease_) return S_OK;
-            clipShown_ = false;
-            return Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
+            const HRESULT hr = Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
+            clipShown_ = !hidden_ && owner_ != nullptr && SUCCEEDED(hr);
+            return hr;
         }
         // A picture on screen that is hidden stays there until the next
         // slide's picture covers it (outgoing_picture.h), unless the graph
@@ -272,8 +273,8 @@ public:
 private:
     ~WindowsGraph() {
         // A clip's graph is stopped by its renderers when the last reference
-        // goes; the picture window goes with the picture, or stays on
-        // screen until the next picture covers it.
+        // goes, and the picture window goes with the picture; or either
+        // stays on screen until the next picture covers it.
         if (keepOnRelease_) {
             if (picture_) {
                 KeepOutgoingPicture(std::move(picture_));

@@ -6,8 +6,10 @@ namespace tarn {
 namespace {
 
 // Everything here runs on the user-interface thread, which owns the windows.
+// A kept clip is let go while COM is still there (the player forgets its
+// upcoming files before it ends), never at static destruction.
 std::unique_ptr<PictureWindow> g_outgoing;
-ComRef<::IGraphBuilder> g_outgoingClip;
+ComRef<::IGraphBuilder>& g_outgoingClip = *new ComRef<::IGraphBuilder>;
 UINT_PTR g_dropTimer = 0;
 
 VOID CALLBACK DropWhenIdle(HWND, UINT, UINT_PTR, DWORD) { DropOutgoingPicture(); }

@@ -2,9 +2,10 @@
 // filter graph for a clip (its splitter and decoders) takes a good part of a
 // second on a slow machine; done at the slide change, it would hold the
 // clip's first picture back by as much. So the files the player hints are
-// built and cued soon after the change before theirs, once the message loop
-// is idle (the picture just shown has been painted), on the
-// user-interface thread that owns the renderers' windows.
+// built soon after the change before theirs, once the message loop is idle
+// (the picture just shown has been painted), on the user-interface thread
+// that owns the renderers' windows. They are cued at their change: a
+// renderer draws the picture it is cued on only in a window that is shown.
 //
 // The files hinted last (kPreparedClips of them: the next slide's picture and
 // its sound) are the ones prepared; graphs of files hinted earlier are let
@@ -27,8 +28,8 @@ constexpr size_t kPreparedClips = 2;
 // unless it is a still picture (prepared_pictures.h) or no file.
 void PrepareClip(const std::wstring& path);
 
-// The cued graph of `path`, built for it from the unchanged file; nothing
-// when none is ready. The graph is the caller's from now on.
+// The graph built for `path` from the unchanged file, rendered and
+// stopped; nothing when none is ready. The graph is the caller's from now on.
 ComRef<::IGraphBuilder> TakePreparedClip(const std::wstring& path);
 
 // Lets every prepared graph go, and forgets what was wanted.
