@@ -1,7 +1,8 @@
-// Clips and sounds built ahead of their slide: what is prepared (not stills,
-// not files that do not play, the two hinted last), how a render takes the
-// prepared graph and plays it from its cue to its end, and that every
-// prepared file is let go before a show's files are deleted.
+// Clips and sounds built ahead of their slide: what is prepared (the slide
+// file and the sound hinted last; not stills, not files that do not play),
+// how a render takes the prepared graph and plays it from its cue to its
+// end, and that every prepared file is let go before a show's files are
+// deleted.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -106,26 +107,35 @@ protected:
     const std::string text = scratch / "notes.txt";
 };
 
-TEST_F(PreparedClips, TheLastTwoHintedSoundsArePreparedOnceTheLoopRunsAndStillsAndOtherFilesAreNot) {
-    for (const std::string* name : {&picture, &text, &first}) media::HintUpcomingSound(name->c_str());
+TEST_F(PreparedClips, TheSlideFileAndTheSoundHintedLastArePreparedOnceTheLoopRuns) {
+    media::HintUpcomingSound(first.c_str());
     // Nothing is built during the change that hints, only from the loop.
     EXPECT_FALSE(ClipIsPrepared(Wide(first)));
     Pump(1000);
     EXPECT_TRUE(ClipIsPrepared(Wide(first)));
-    EXPECT_FALSE(ClipIsPrepared(Wide(picture))) << "a still is the picture decoder's";
-    EXPECT_FALSE(ClipIsPrepared(Wide(text))) << "a file that does not play";
+
+    // The next slide is hinted after the one before: the later one is kept.
+    media::HintUpcomingFile(second.c_str());
+    media::HintUpcomingFile(third.c_str());
+    tarn::PrepareWantedClipsNow();
+    EXPECT_FALSE(ClipIsPrepared(Wide(second)));
+    EXPECT_TRUE(ClipIsPrepared(Wide(third)));
+    EXPECT_TRUE(ClipIsPrepared(Wide(first))) << "the sound hinted last";
 
     media::HintUpcomingSound(second.c_str());
-    media::HintUpcomingSound(third.c_str());
     tarn::PrepareWantedClipsNow();
-    EXPECT_FALSE(ClipIsPrepared(Wide(first))) << "only the two hinted last are kept";
+    EXPECT_FALSE(ClipIsPrepared(Wide(first)));
     EXPECT_TRUE(ClipIsPrepared(Wide(second)));
     EXPECT_TRUE(ClipIsPrepared(Wide(third)));
-    // A name hinted again is not built twice, and stays.
-    media::HintUpcomingSound(third.c_str());
-    tarn::PrepareWantedClipsNow();
-    EXPECT_TRUE(ClipIsPrepared(Wide(second)));
-    EXPECT_TRUE(ClipIsPrepared(Wide(third)));
+}
+
+TEST_F(PreparedClips, StillsFilesThatDoNotPlayAndMissingFilesAreNotPrepared) {
+    const std::string missing = scratch / "missing.avi";
+    for (const std::string* name : {&picture, &text, &missing}) {
+        media::HintUpcomingFile(name->c_str());
+        tarn::PrepareWantedClipsNow();
+        EXPECT_FALSE(ClipIsPrepared(Wide(*name))) << *name;
+    }
 }
 
 TEST_F(PreparedClips, ARenderTakesThePreparedGraphWhichPlaysFromItsCueToItsEnd) {
@@ -158,10 +168,11 @@ bool NobodyHolds(const std::string& path) {
 // A prepared graph holds its file open, as the show's clean-up would find
 // it; once the platform forgets the upcoming files, the files can go.
 TEST_F(PreparedClips, ForgettingTheUpcomingFilesLetsTheirFilesBeDeleted) {
-    media::HintUpcomingSound(first.c_str());
+    media::HintUpcomingFile(first.c_str());
     media::HintUpcomingSound(second.c_str());
     tarn::PrepareWantedClipsNow();
     ASSERT_TRUE(ClipIsPrepared(Wide(first)));
+    ASSERT_TRUE(ClipIsPrepared(Wide(second)));
     EXPECT_FALSE(NobodyHolds(first)) << "the prepared graph reads the file";
 
     media::ForgetUpcomingFiles();
@@ -173,7 +184,7 @@ TEST_F(PreparedClips, ForgettingTheUpcomingFilesLetsTheirFilesBeDeleted) {
     EXPECT_TRUE(DeleteFileA(second.c_str()));
     // And what was wanted is forgotten with them: the loop builds nothing.
     WriteBytes(first, ToneWave(300));
-    Pump(300);
+    Pump(500);
     EXPECT_FALSE(ClipIsPrepared(Wide(first)));
 }
 

@@ -390,13 +390,13 @@ void PreparePlatformFile(const char* name) {
     if (path.empty()) return;
     const PictureSize screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     PreparePicture(path, screen);
-    PrepareClip(path);
+    PrepareClip(path, ClipKind::Slide);
 }
 
 void PreparePlatformSound(const char* name) {
     if (ProcessExitBegun()) return;
     const std::wstring path = WideName(name);
-    if (!path.empty()) PrepareClip(path);
+    if (!path.empty()) PrepareClip(path, ClipKind::Sound);
 }
 
 // A clip left on screen holds its file as well.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <iterator>
 
 #include "platform/windows/clip_graph.h"
 #include "platform/windows/picture_decode.h"
@@ -26,7 +27,7 @@ struct Prepared {
 // Everything here runs on the user-interface thread. The graphs are let go
 // by ReleasePreparedClips while COM is still there, never at static
 // destruction: the list is never destroyed.
-std::deque<std::wstring> g_wanted;
+std::wstring g_wanted[2];  // by ClipKind
 std::deque<Prepared>& g_prepared = *new std::deque<Prepared>;
 UINT_PTR g_timer = 0;
 
@@ -54,13 +55,15 @@ void KillPrepareTimer() {
 
 VOID CALLBACK PrepareWhenIdle(HWND, UINT, UINT_PTR, DWORD) { PrepareWantedClipsNow(); }
 
+bool Wanted(const std::wstring& path) {
+    return std::find(std::begin(g_wanted), std::end(g_wanted), path) != std::end(g_wanted);
+}
+
 }  // namespace
 
-void PrepareClip(const std::wstring& path) {
+void PrepareClip(const std::wstring& path, ClipKind kind) {
     if (path.empty() || media::ProcessExitBegun()) return;
-    std::erase(g_wanted, path);
-    g_wanted.push_back(path);
-    while (g_wanted.size() > kPreparedClips) g_wanted.pop_front();
+    g_wanted[static_cast<int>(kind)] = path;
     KillPrepareTimer();
     g_timer = SetTimer(nullptr, 0, kPrepareDelayMs, &PrepareWhenIdle);
 }
@@ -69,10 +72,9 @@ void PrepareWantedClipsNow() {
     KillPrepareTimer();
     if (media::ProcessExitBegun()) return;
     // Graphs of files no longer wanted go first (each holds its file).
-    std::erase_if(g_prepared, [](const Prepared& p) {
-        return std::find(g_wanted.begin(), g_wanted.end(), p.path) == g_wanted.end();
-    });
+    std::erase_if(g_prepared, [](const Prepared& p) { return !Wanted(p.path); });
     for (const std::wstring& path : g_wanted) {
+        if (path.empty()) continue;
         FileStamp stamp;
         if (!ReadFileStamp(path, &stamp)) continue;
         auto kept = std::find_if(g_prepared.begin(), g_prepared.end(),
@@ -101,7 +103,7 @@ ComRef<::IGraphBuilder> TakePreparedClip(const std::wstring& path) {
 
 void ReleasePreparedClips() {
     KillPrepareTimer();
-    g_wanted.clear();
+    for (std::wstring& path : g_wanted) path.clear();
     g_prepared.clear();
 }
 

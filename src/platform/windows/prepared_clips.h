@@ -7,26 +7,27 @@
 // that owns the renderers' windows. They are cued at their change: a
 // renderer draws the picture it is cued on only in a window that is shown.
 //
-// The files hinted last (kPreparedClips of them: the next slide's picture and
-// its sound) are the ones prepared; graphs of files hinted earlier are let
-// go. A prepared graph holds its file open: ReleasePreparedClips lets every
-// one go, and must run before the show's files are deleted.
+// Two files at most are prepared: the slide file hinted last (the player
+// hints the next slide's last) and the sound hinted last (the next slide's);
+// graphs of files hinted earlier are let go. A prepared graph holds its file
+// open: ReleasePreparedClips lets every one go, and must run before the
+// show's files are deleted.
 #pragma once
 
 #include <dshow.h>
 
-#include <cstddef>
 #include <string>
 
 #include "platform/windows/com_ref.h"
 
 namespace tarn {
 
-constexpr size_t kPreparedClips = 2;
+// What a file is prepared as: each kind keeps the one hinted last.
+enum class ClipKind { Slide, Sound };
 
 // Wants `path` prepared: once this thread's message loop runs its timers,
 // unless it is a still picture (prepared_pictures.h) or no file.
-void PrepareClip(const std::wstring& path);
+void PrepareClip(const std::wstring& path, ClipKind kind);
 
 // The graph built for `path` from the unchanged file, rendered and
 // stopped; nothing when none is ready. The graph is the caller's from now on.
