@@ -51,9 +51,10 @@ constexpr double kChangeToleranceMs = 100;
 constexpr double kClipStartToleranceMs = 150;
 // Wine's video renderer puts a clip's pictures on screen some 30 to 160 ms
 // after their times (80 ms typically, with a clip's sound or without, MP4 or
-// AVI; measured on a loaded two-core machine): a clip's second second may
-// come this much early or late after its first picture.
-constexpr double kClipPaceToleranceMs = 200;
+// AVI), and now and then up to 400 ms when the machine is loaded (measured
+// on a two-core machine shared with builds): a clip's second second may come
+// this much early or late after its first picture.
+constexpr double kClipPaceToleranceMs = 250;
 
 struct Picture {
     std::string file;
@@ -343,6 +344,8 @@ TEST_F(WineShow, AShowDescriptionThatCannotBeFoundIsAnEmptyShowThatAStepEnds) {
     Still(slide);
     ASSERT_TRUE(WriteShow(folder_ + "/show.ini", {{"AdvanceMethod", "2"}, {"DelayBetweenSlidesInMilliseconds", "500"}},
                           {{"one.jpg", ""}}));
+    // Away from the bar, which stays while the pointer is on it.
+    ASSERT_TRUE(desktop_->Screen().MoveMouse(100, 700));
     Start("show.ini");
     // The bar shows at the start, both steps greyed, and holds the keys
     // until it hides.
