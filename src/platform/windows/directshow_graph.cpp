@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/windows/clip_graph.h"
+#include "platform/windows/clip_wakeups.h"
 #include "platform/windows/com_ref.h"
 #include "platform/windows/outgoing_picture.h"
 #include "platform/windows/picture_window.h"
@@ -107,8 +108,10 @@ public:
         // starts before its picture, must not take it away.
         if (!picture_) {
             const bool cued = std::exchange(cued_, false);
-            return AutoShown(cued ? RunCuedClip(graph_.Get())
-                                  : Control([](::IMediaControl* c) { return c->Run(); }));
+            const HRESULT hr = AutoShown(cued ? RunCuedClip(graph_.Get())
+                                              : Control([](::IMediaControl* c) { return c->Run(); }));
+            if (SUCCEEDED(hr) && clipShown_) wakeups_.On();
+            return hr;
         }
         AutoShow();
         if (!pictureRunning_) {
@@ -123,6 +126,7 @@ public:
     HRESULT Pause() override {
         if (!picture_) {
             cued_ = false;
+            wakeups_.Off();
             return AutoShown(Control([](::IMediaControl* c) { return c->Pause(); }));
         }
         AutoShow();
@@ -132,6 +136,7 @@ public:
     HRESULT Stop() override {
         if (!picture_) {
             cued_ = false;
+            wakeups_.Off();
             return Control([](::IMediaControl* c) { return c->Stop(); });
         }
         pictureRunning_ = false;
@@ -336,6 +341,8 @@ private:
     bool rendered_ = false;
     // Paused on its first picture: Run starts it from there.
     bool cued_ = false;
+    // While the clip runs in its shown window (clip_wakeups.h).
+    ClipWakeups wakeups_;
 
     std::unique_ptr<PictureWindow> picture_;
     // Hidden while on screen: left there when the graph goes.
