@@ -146,6 +146,10 @@ TEST_F(PreparedClips, ARenderTakesThePreparedGraphWhichPlaysFromItsCueToItsEnd) 
     ComPtr<media::IGraphBuilder> taken = NewGraph();
     ASSERT_EQ(taken->RenderFile(Utf16(first).c_str(), nullptr), S_OK);
     EXPECT_FALSE(ClipIsPrepared(Wide(first))) << "handed out once";
+    // A later hint of another file does not build the rendered one again.
+    media::HintUpcomingFile(third.c_str());
+    tarn::PrepareWantedClipsNow();
+    EXPECT_FALSE(ClipIsPrepared(Wide(first)));
     EXPECT_TRUE(FAILED(taken->RenderFile(Utf16(first).c_str(), nullptr))) << "a graph renders one file";
     EXPECT_TRUE(PlaysToItsEnd(taken));
 

@@ -91,6 +91,10 @@ void PrepareWantedClipsNow() {
 }
 
 ComRef<::IGraphBuilder> TakePreparedClip(const std::wstring& path) {
+    // Rendered now: not to be built again for a later hint of another file.
+    for (std::wstring& wanted : g_wanted) {
+        if (wanted == path) wanted.clear();
+    }
     auto kept = std::find_if(g_prepared.begin(), g_prepared.end(),
                              [&](const Prepared& p) { return p.path == path; });
     if (kept == g_prepared.end()) return {};
