@@ -24,9 +24,9 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
-#include <memory>
 #include <vector>
 
 #include "platform/windows/clip_graph.h"
