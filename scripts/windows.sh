@@ -6,10 +6,9 @@
 #   scripts/windows.sh install   only the Debian packages (idempotent)
 #   scripts/windows.sh build     install, then cross-build into build-win/
 #   scripts/windows.sh test      build, then the suites and the packaged-show
-#                                smoke test under Wine on Xvfb, then (with
-#                                TARN_WINE_BEHAVIOUR=1) the behaviour suite
-#                                on a desktop with a window manager (the
-#                                default)
+#                                smoke test under Wine on Xvfb, then the
+#                                behaviour suite on a desktop with a window
+#                                manager (the default)
 #
 # TARN_WINDOWS_BUILD_DIR (build-win) and TARN_BUILD_DIR (build: the Linux
 # build of the behaviour suite that drives the Windows player) may be changed.
@@ -126,15 +125,12 @@ start_session
 
 bash tests/windows/packaged_show_smoke.sh "$build_dir/tarnplayer.exe" "$build_dir/tarnpack.exe"
 
-# The behaviour suite (TARN_WINE_BEHAVIOUR=1 for now: its clip timing and
-# control bar cases do not pass yet under Wine) brings its own screen,
-# window manager and Wine session on the same prefix: this one ends first.
-if [ "${TARN_WINE_BEHAVIOUR:-0}" = 1 ]; then
-  cmake -S . -B "$linux_build_dir" >/dev/null
-  cmake --build "$linux_build_dir" -j"$jobs" --target wine_behaviour_tests
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w
-  exec 4>&-
-  TARN_WINE_PLAYER="$PWD/$build_dir/tarnplayer.exe" \
-    "$linux_build_dir/tests/wine/wine_behaviour_tests"
-fi
+# The behaviour suite brings its own screen, window manager and Wine
+# session on the same prefix: this one ends first.
+cmake -S . -B "$linux_build_dir" >/dev/null
+cmake --build "$linux_build_dir" -j"$jobs" --target wine_behaviour_tests
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+exec 4>&-
+TARN_WINE_PLAYER="$PWD/$build_dir/tarnplayer.exe" \
+  "$linux_build_dir/tests/wine/wine_behaviour_tests"

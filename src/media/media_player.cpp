@@ -92,12 +92,18 @@ HRESULT MediaPlayer::ShowSlide(const char* name, HWND owner, DWORD fadeMilliseco
     // A clip, or a file that did not render, was not faded in: a cut.
     ReleaseKeptPicture();
     // Let the platform prepare the neighbouring slides, the next one last
-    // (first in line), so that the next change only places a ready picture.
+    // (first in line), so that the next change only places a ready picture
+    // or starts a ready clip; and the next slide's sound, which starts with
+    // it.
     char neighbour[SHOW_PATH_BYTES];
     for (const int32_t index : {g_Show.CurrentSlide - 1, g_Show.CurrentSlide + 1}) {
         if (index < 0 || index >= g_Show.Count) continue;
         ReadImageNameAt(index, neighbour, sizeof neighbour);
         HintUpcomingFile(neighbour);
+    }
+    if (const int32_t next = g_Show.CurrentSlide + 1; next >= 1 && next < g_Show.Count) {
+        ReadSoundNameAt(next, neighbour, sizeof neighbour);
+        HintUpcomingSound(neighbour);
     }
     return result;
 }
@@ -159,10 +165,14 @@ void MediaPlayer::FitVideoWindow() {
 }
 
 void MediaPlayer::CloseDisplay() {
-    if (!videoWindow) return;
-    videoWindow->put_Visible(OAFALSE);
-    videoWindow->put_Owner(0);
-    Teardown();
+    if (videoWindow) {
+        videoWindow->put_Visible(OAFALSE);
+        videoWindow->put_Owner(0);
+        Teardown();
+    }
+    // The show's files are deleted next: nothing the platform prepared or
+    // left on screen may hold one.
+    ForgetUpcomingFiles();
 }
 
 uint64_t MediaPlayer::DisplayGraphNumber() const {
@@ -214,6 +224,7 @@ bool MediaPlayer::MayAdvance() const {
 
 void MediaPlayer::Reset() {
     Teardown();
+    ForgetUpcomingFiles();
     slideChannel.Stop();
     backgroundChannel.Stop();
     backgroundChannel.loop = false;

@@ -68,6 +68,13 @@ void HintUpcomingFile(const char* name) {
     PreparePlatformFile(name);
 }
 
+void HintUpcomingSound(const char* name) {
+    if (!name || !*name || CurrentGraphFactory()) return;
+    PreparePlatformSound(name);
+}
+
+void ForgetUpcomingFiles() { ForgetPlatformFiles(); }
+
 HRESULT OleRun(IUnknown* object) { return object ? S_OK : E_INVALIDARG; }
 
 HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* outer) {

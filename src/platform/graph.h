@@ -288,6 +288,11 @@ HRESULT DirectSoundCreate(const Guid* device, IDirectSound** sound, IUnknown* ou
 // soon, so that it may prepare it ahead of time. Has no effect while a test
 // graph factory is installed.
 void HintUpcomingFile(const char* name);
+// The same for a sound file that a slide change will start.
+void HintUpcomingSound(const char* name);
+// Tells the platform that no file hinted so far will be rendered: what it
+// holds open for them is let go (before the show's files are deleted).
+void ForgetUpcomingFiles();
 
 // Cross-fades between still pictures (beyond DirectShow's interfaces).
 // Keeps the still picture now shown in `owner` (nothing when a clip or no

@@ -149,3 +149,7 @@ int32_t ReadSlideDelay() {
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size) {
     ReadSlideKey("Image%d", index, buffer, size);
 }
+
+void ReadSoundNameAt(int32_t index, char* buffer, DWORD size) {
+    ReadSlideKey("Sound%d", index, buffer, size);
+}

@@ -69,6 +69,7 @@ const char* ReadSoundName();
 // positive number, else DelayBetweenSlidesInMilliseconds.
 int32_t ReadSlideDelay();
 
-// Reads the name stored for slide `index` into `buffer` (`size` bytes)
+// Read the names stored for slide `index` into `buffer` (`size` bytes)
 // without touching CurrentSlide or the result areas; for looking ahead.
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size);
+void ReadSoundNameAt(int32_t index, char* buffer, DWORD size);

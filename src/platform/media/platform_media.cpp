@@ -87,6 +87,12 @@ void PreparePlatformFile(const char* name) {
     PreparePicture(name, Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
 }
 
+// A sound opens quickly enough when it starts.
+void PreparePlatformSound(const char*) {}
+
+// The pictures prepared ahead are decoded pixels: no file is held open.
+void ForgetPlatformFiles() {}
+
 HRESULT OpenPlatformSoundDevice(IDirectSound** sound) {
     if (!sound) return E_POINTER;
     *sound = nullptr;

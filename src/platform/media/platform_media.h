@@ -15,5 +15,9 @@ HRESULT OpenPlatformSoundDevice(IDirectSound** sound);
 
 // Starts preparing the file `name` (8-bit) for a later RenderFile.
 void PreparePlatformFile(const char* name);
+// Starts preparing the sound file `name` (8-bit) for a later RenderFile.
+void PreparePlatformSound(const char* name);
+// Lets go of what is held open for the files prepared so far.
+void ForgetPlatformFiles();
 
 }  // namespace tarn::media

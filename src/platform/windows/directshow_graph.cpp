@@ -7,7 +7,12 @@
 // orientation says, and shown in a window of its own that answers the
 // video-window calls the way the graph's renderer would (its source size is
 // the upright one); its "stream" ends as soon as it runs. The pictures the
-// player hints are decoded ahead of time (prepared_pictures.h).
+// player hints are decoded ahead of time (prepared_pictures.h), and the
+// clips and sounds it hints are built ahead (prepared_clips.h).
+//
+// A clip is cued on its first picture before it runs, and run from there
+// (clip_graph.h): its first picture shows at once and the others keep their
+// times from that moment.
 //
 // platform/graph.h comes before the SDK's media headers: those define as
 // macros several names that it declares as constants.
@@ -20,13 +25,18 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/windows/clip_graph.h"
+#include "platform/windows/clip_wakeups.h"
 #include "platform/windows/com_ref.h"
 #include "platform/windows/outgoing_picture.h"
 #include "platform/windows/picture_fade.h"
 #include "platform/windows/picture_window.h"
 #include "platform/windows/platform_graphs.h"
+#include "platform/windows/prepared_clips.h"
 #include "platform/windows/prepared_pictures.h"
 
 namespace tarn {
@@ -35,31 +45,6 @@ namespace {
 static_assert(sizeof(media::WCHAR) == sizeof(wchar_t), "UTF-16 names pass to Windows as they are");
 
 const wchar_t* WindowsText(media::LPCWSTR text) { return reinterpret_cast<const wchar_t*>(text); }
-
-// How long a cue waits for the renderers to hold their first data.
-constexpr LONG kCueMilliseconds = 5000;
-
-// The effect of IMediaControl::StopWhenReady, done here in the caller's
-// thread: some graphs stop from a thread of their own, which may come after
-// the caller has started the graph again.
-HRESULT CueThenStop(::IMediaControl* control) {
-    const HRESULT paused = control->Pause();
-    if (FAILED(paused)) return paused;
-    OAFilterState state = State_Stopped;
-    control->GetState(kCueMilliseconds, &state);
-    return control->Stop();
-}
-
-bool HasConnectedPin(::IBaseFilter* filter) {
-    ComRef<::IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.Put()))) return false;
-    for (;;) {
-        ComRef<::IPin> pin;
-        if (pins->Next(1, pin.Put(), nullptr) != S_OK) return false;
-        ComRef<::IPin> peer;
-        if (SUCCEEDED(pin->ConnectedTo(peer.Put())) && peer) return true;
-    }
-}
 
 class WindowsGraph final : public media::IGraphBuilder,
                            public media::IMediaControl,
@@ -106,18 +91,13 @@ public:
         const wchar_t* path = WindowsText(file);
         picture_ = PictureWindow::Open(path);
         if (picture_) return S_OK;
-        // The plain video renderer goes into the graph first, so that a
-        // clip's pictures take it rather than the default one, which needs
-        // Direct3D. A file without pictures leaves it unconnected: it goes
-        // again, or the graph would wait for it to finish.
-        ComRef<::IBaseFilter> renderer;
-        if (SUCCEEDED(::CoCreateInstance(::CLSID_VideoRenderer, nullptr, ::CLSCTX_INPROC_SERVER,
-                                         ::IID_IBaseFilter, renderer.PutVoid())) &&
-            FAILED(graph_->AddFilter(renderer.Get(), L"Video Renderer"))) {
-            renderer.Reset();
+        // A graph built ahead for this file replaces the empty one.
+        if (ComRef<::IGraphBuilder> ready = TakePreparedClip(path)) {
+            graph_ = std::move(ready);
+            rendered_ = true;
+            return S_OK;
         }
-        const HRESULT hr = graph_->RenderFile(path, nullptr);
-        if (renderer && !HasConnectedPin(renderer.Get())) graph_->RemoveFilter(renderer.Get());
+        const HRESULT hr = RenderClipFile(graph_.Get(), path);
         rendered_ = SUCCEEDED(hr);
         return hr;
     }
@@ -125,11 +105,14 @@ public:
 
     // IMediaControl
     HRESULT Run() override {
-        // A slide with nothing to show (a sound, a file that failed) shows
-        // the background once it runs.
+        // A slide with nothing to show (a sound, a file that failed) leaves
+        // the picture before to go by its timer: a slide's own sound, which
+        // starts before its picture, must not take it away.
         if (!picture_) {
-            const HRESULT hr = AutoShown(Control([](::IMediaControl* c) { return c->Run(); }));
-            DropOutgoingPicture();
+            const bool cued = std::exchange(cued_, false);
+            const HRESULT hr = AutoShown(cued ? RunCuedClip(graph_.Get())
+                                              : Control([](::IMediaControl* c) { return c->Run(); }));
+            if (SUCCEEDED(hr) && clipShown_) wakeups_.On();
             return hr;
         }
         AutoShow();
@@ -143,18 +126,32 @@ public:
         return S_OK;
     }
     HRESULT Pause() override {
-        if (!picture_) return AutoShown(Control([](::IMediaControl* c) { return c->Pause(); }));
+        if (!picture_) {
+            cued_ = false;
+            wakeups_.Off();
+            return AutoShown(Control([](::IMediaControl* c) { return c->Pause(); }));
+        }
         AutoShow();
         pictureRunning_ = false;
         return S_OK;
     }
     HRESULT Stop() override {
-        if (!picture_) return Control([](::IMediaControl* c) { return c->Stop(); });
+        if (!picture_) {
+            cued_ = false;
+            wakeups_.Off();
+            return Control([](::IMediaControl* c) { return c->Stop(); });
+        }
         pictureRunning_ = false;
         return S_OK;
     }
+    // A clip is left paused on its first picture, rather than stopped there:
+    // run from a stop, the graph would cue again (Run below).
     HRESULT StopWhenReady() override {
-        if (!picture_) return AutoShown(Control(&CueThenStop));
+        if (!picture_) {
+            const HRESULT hr = cued_ ? S_OK : CueClip(graph_.Get());
+            cued_ = SUCCEEDED(hr);
+            return AutoShown(hr);
+        }
         AutoShow();
         pictureRunning_ = false;
         return S_OK;
@@ -213,7 +210,14 @@ public:
     // IVideoWindow
     HRESULT put_Visible(LONG visible) override {
         hidden_ = visible == 0;
-        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
+        if (!picture_) {
+            // A clip's last picture stays like a still's (below).
+            keepOnRelease_ = hidden_ && clipShown_ && !media::ProcessExitBegun();
+            if (keepOnRelease_) return S_OK;
+            const HRESULT hr = Video([&](::IVideoWindow* v) { return v->put_Visible(visible); });
+            clipShown_ = !hidden_ && owner_ != nullptr && SUCCEEDED(hr);
+            return hr;
+        }
         // A picture on screen that is hidden stays there until the next
         // slide's picture covers it (outgoing_picture.h), unless the graph
         // is shown again or the process is ending: the slide change hides
@@ -224,7 +228,10 @@ public:
     }
     HRESULT put_Owner(media::OAHWND owner) override {
         owner_ = reinterpret_cast<HWND>(owner);
-        if (!picture_) return Video([&](::IVideoWindow* v) { return v->put_Owner(owner); });
+        if (!picture_) {
+            if (keepOnRelease_) return S_OK;
+            return Video([&](::IVideoWindow* v) { return v->put_Owner(owner); });
+        }
         if (!keepOnRelease_) picture_->SetOwner(owner_);
         return S_OK;
     }
@@ -273,9 +280,15 @@ public:
 private:
     ~WindowsGraph() {
         // A clip's graph is stopped by its renderers when the last reference
-        // goes; the picture window goes with the picture, or stays on
-        // screen until the next picture covers it.
-        if (keepOnRelease_) KeepOutgoingPicture(std::move(picture_));
+        // goes, and the picture window goes with the picture; or either
+        // stays on screen until the next picture covers it.
+        if (keepOnRelease_) {
+            if (picture_) {
+                KeepOutgoingPicture(std::move(picture_));
+            } else {
+                KeepOutgoingClip(std::move(graph_));
+            }
+        }
         picture_.reset();
     }
 
@@ -303,14 +316,14 @@ private:
         // A fade from the picture before covers this one before it shows.
         StartPictureFade(owner_, *picture_);
         picture_->SetVisible(true);
-        DropOutgoingPicture();
+        NextPictureShown();
     }
     // The same for a clip's renderer, for the renderers that leave a window
     // whose style was set without WS_VISIBLE hidden (Wine's do).
     HRESULT AutoShown(HRESULT state) {
         if (SUCCEEDED(state) && owner_ != nullptr && !hidden_) {
-            Video([](::IVideoWindow* v) { return v->put_Visible(OATRUE); });
-            DropOutgoingPicture();
+            clipShown_ = SUCCEEDED(Video([](::IVideoWindow* v) { return v->put_Visible(OATRUE); }));
+            NextPictureShown();
         }
         return state;
     }
@@ -329,10 +342,16 @@ private:
     ComRef<::IGraphBuilder> graph_;
     const uint64_t number_;
     bool rendered_ = false;
+    // Paused on its first picture: Run starts it from there.
+    bool cued_ = false;
+    // While the clip runs in its shown window (clip_wakeups.h).
+    ClipWakeups wakeups_;
 
     std::unique_ptr<PictureWindow> picture_;
     // Hidden while on screen: left there when the graph goes.
     bool keepOnRelease_ = false;
+    // A clip's video window is shown in its owner.
+    bool clipShown_ = false;
     HWND owner_ = nullptr;
     bool hidden_ = false;
     bool pictureRunning_ = false;
@@ -359,16 +378,41 @@ HRESULT CreateDirectShowGraph(IUnknown** graph) {
     return S_OK;
 }
 
-// A still picture is decoded ahead on the worker of prepared_pictures.h,
-// fitted to the screen as the player will place it; clips and sounds are
-// opened when they are rendered. The name is converted as RenderFile's
-// caller converts it, so that the prepared picture is found under it.
-void PreparePlatformFile(const char* name) {
-    if (name == nullptr || name[0] == '\0' || ProcessExitBegun()) return;
+namespace {
+
+// The name converted as RenderFile's caller converts it, so that what is
+// prepared is found under it; empty when it does not convert.
+std::wstring WideName(const char* name) {
+    if (name == nullptr || name[0] == '\0') return {};
     std::vector<WCHAR> wide(std::strlen(name) * 2 + 1);
-    if (AnsiToWide(name, wide.data(), static_cast<int>(wide.size())) <= 1) return;
+    if (AnsiToWide(name, wide.data(), static_cast<int>(wide.size())) <= 1) return {};
+    return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()));
+}
+
+}  // namespace
+
+// A still picture is decoded ahead on the worker of prepared_pictures.h,
+// fitted to the screen as the player will place it; a clip or a sound is
+// built ahead by prepared_clips.h.
+void PreparePlatformFile(const char* name) {
+    if (ProcessExitBegun()) return;
+    const std::wstring path = WideName(name);
+    if (path.empty()) return;
     const PictureSize screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    PreparePicture(reinterpret_cast<const wchar_t*>(wide.data()), screen);
+    PreparePicture(path, screen);
+    PrepareClip(path, ClipKind::Slide);
+}
+
+void PreparePlatformSound(const char* name) {
+    if (ProcessExitBegun()) return;
+    const std::wstring path = WideName(name);
+    if (!path.empty()) PrepareClip(path, ClipKind::Sound);
+}
+
+// A clip left on screen holds its file as well.
+void ForgetPlatformFiles() {
+    ReleasePreparedClips();
+    DropOutgoingPicture();
 }
 
 }  // namespace tarn::media
