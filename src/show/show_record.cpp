@@ -62,6 +62,11 @@ void ReadSlideKey(const char* format, int32_t index, char* buffer, DWORD size) {
     const int32_t number = static_cast<int32_t>(static_cast<uint32_t>(index) + SLIDE_KEY_BASE);
     std::snprintf(key, sizeof key, format, static_cast<int>(number));
     GetPrivateProfileStringA("SLIDES", key, "0", buffer, size, g_Show.ShowDescriptionPath);
+}
+
+// A slide's file name, found in the show description's folder when relative.
+void ReadSlideFileName(const char* format, int32_t index, char* buffer, DWORD size) {
+    ReadSlideKey(format, index, buffer, size);
     ResolveInShowFolder(buffer, size);
 }
 
@@ -130,12 +135,12 @@ const char* ReadBackgroundSound() {
 }
 
 const char* ReadImageName() {
-    ReadSlideKey("Image%d", g_Show.CurrentSlide, ImageNameBuffer, sizeof ImageNameBuffer);
+    ReadSlideFileName("Image%d", g_Show.CurrentSlide, ImageNameBuffer, sizeof ImageNameBuffer);
     return ImageNameBuffer;
 }
 
 const char* ReadSoundName() {
-    ReadSlideKey("Sound%d", g_Show.CurrentSlide, SoundNameBuffer, sizeof SoundNameBuffer);
+    ReadSlideFileName("Sound%d", g_Show.CurrentSlide, SoundNameBuffer, sizeof SoundNameBuffer);
     return SoundNameBuffer;
 }
 
@@ -147,9 +152,9 @@ int32_t ReadSlideDelay() {
 }
 
 void ReadImageNameAt(int32_t index, char* buffer, DWORD size) {
-    ReadSlideKey("Image%d", index, buffer, size);
+    ReadSlideFileName("Image%d", index, buffer, size);
 }
 
 void ReadSoundNameAt(int32_t index, char* buffer, DWORD size) {
-    ReadSlideKey("Sound%d", index, buffer, size);
+    ReadSlideFileName("Sound%d", index, buffer, size);
 }
