@@ -87,6 +87,21 @@ std::string Lookup(const std::string& text, const char* section, const std::stri
     return std::string(value.c_str());
 }
 
+// A file name as the player takes it: a relative one is found in the show
+// description's folder; "0" (an absent slide) and names from the root or a
+// drive stay as written; one too long once its folder is added is dropped.
+std::string InShowFolder(const std::string& name) {
+    const bool letter = !name.empty() && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    const bool absolute =
+        !name.empty() && (name[0] == '/' || name[0] == '\\' || (letter && name.size() > 1 && name[1] == ':'));
+    if (name.empty() || name == "0" || absolute) return name;
+    const std::string description = g_Show.ShowDescriptionPath;
+    const size_t separator = description.find_last_of("/\\");
+    if (separator == std::string::npos) return name;
+    const std::string whole = description.substr(0, separator + 1) + name;
+    return whole.size() < SHOW_PATH_BYTES ? whole : std::string();
+}
+
 int32_t ExpectedNumber(const std::string& text, const char* section, const char* key) {
     return tarn::fuzz::ReferenceNumber(Lookup(text, section, key, "0", 260));
 }
@@ -135,7 +150,7 @@ void CheckSettings(const std::string& text) {
 
     const char* background = ReadBackgroundSound();
     FUZZ_CHECK(background == g_Show.BackgroundSound, "the background sound is not the record's");
-    FUZZ_CHECK(background == Lookup(text, "OPTIONS", "BackgroundSound", "", SHOW_PATH_BYTES),
+    FUZZ_CHECK(background == InShowFolder(Lookup(text, "OPTIONS", "BackgroundSound", "", SHOW_PATH_BYTES)),
                "the background sound reads otherwise");
 }
 
@@ -153,11 +168,11 @@ void CheckSlideNames(const std::string& text) {
             std::to_string(static_cast<int32_t>(static_cast<uint32_t>(slide) + SLIDE_KEY_BASE));
         const char* image = ReadImageName();
         FUZZ_CHECK(image == ImageNameBuffer, "ReadImageName returned another area");
-        FUZZ_CHECK(image == Lookup(text, "SLIDES", "Image" + number, "0", SHOW_PATH_BYTES),
+        FUZZ_CHECK(image == InShowFolder(Lookup(text, "SLIDES", "Image" + number, "0", SHOW_PATH_BYTES)),
                    "ReadImageName read another key or value");
         const char* sound = ReadSoundName();
         FUZZ_CHECK(sound == SoundNameBuffer, "ReadSoundName returned another area");
-        FUZZ_CHECK(sound == Lookup(text, "SLIDES", "Sound" + number, "0", SHOW_PATH_BYTES),
+        FUZZ_CHECK(sound == InShowFolder(Lookup(text, "SLIDES", "Sound" + number, "0", SHOW_PATH_BYTES)),
                    "ReadSoundName read another key or value");
         FUZZ_CHECK(g_Show.CurrentSlide == slide, "a reader moved CurrentSlide");
     }
